@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quorvel needs to build and test. Safe to run again:
+# it only asks apt for packages that are not installed yet.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-base-dev-tools
+    libgif-dev libimagequant-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [[ "${1:-}" == "--tests" ]]; then
+    # Broken and unusual GIF/JPEG/PNG files the decoder tests feed to the codec.
+    packages+=(gdk-pixbuf-tests)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,3 @@
+#include "document/CImageDoc.h"
+CImageDoc::CImageDoc() {}
+CImageDoc::~CImageDoc() {}

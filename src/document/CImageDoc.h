@@ -1,0 +1,91 @@
+#pragma once
+
+#include "canvas/CSelection.h"
+#include "document/CDocumentPrompts.h"
+#include "document/FileType.h"
+#include "document/ImageState.h"
+
+#include <QPainter>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The open image: a history of whole-image states (undo stack, its top the current state, and a
+// redo stack), the file it came from, two flags and the text of the last failure.
+//
+// Operations return false on failure and leave a fixed text in errorText; success never clears it.
+// User-interface thread only.
+class CImageDoc
+{
+public:
+    CImageDoc();
+    ~CImageDoc();
+    CImageDoc(const CImageDoc&) = delete;
+    CImageDoc& operator=(const CImageDoc&) = delete;
+
+    // The window that answers the file dialogs and the save question; not owned, may be null (then
+    // every dialog counts as cancelled).
+    void SetOwner(CDocumentPrompts* owner);
+
+    bool IsLoaded() const { return loaded; }
+    unsigned GetWidth() const { return loaded ? width : 0; }
+    unsigned GetHeight() const { return loaded ? height : 0; }
+    QString GetPath() const { return loaded ? path : QString(); }
+    QString GetErrorText() const { return errorText; }
+    bool IsModified() const { return modified; }
+    FileType GetType() const { return static_cast<FileType>(typeCode); }
+
+    // History. CurrentState is only meaningful while loaded.
+    const ImageState& CurrentState() const { return *undoStack.back(); }
+    // Puts `state` (of the document's size) on top of the undo stack; the redo stack stays as it is.
+    void PushState(std::unique_ptr<ImageState> state);
+    // Draws the current state's `source` rectangle into `target` of an active painter, scaled when
+    // the sizes differ, with the given composition (Source: a plain copy).
+    bool DrawCurrent(QPainter& painter, const QRect& target, const QRect& source,
+                     QPainter::CompositionMode mode = QPainter::CompositionMode_Source);
+    bool Undo();
+    bool Redo();
+    bool DropNewest();
+    void Clear();
+
+    std::size_t UndoDepth() const { return undoStack.size(); }
+    std::size_t RedoDepth() const { return redoStack.size(); }
+    // Bytes of pixel storage the whole history holds; tiles shared between states count once.
+    std::size_t HistoryBytes() const;
+
+    // Selection. BuildMasks renders the selection into two RGB32 masks of width × height; with kind
+    // None it selects everything and sets bounds to (0, 0, width, height). The region overload
+    // renders only `region` (masks of region.size()), with the same pixels there.
+    CSelection selection;
+    void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height);
+    void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height, const QRect& region);
+
+    // Files.
+    bool Open();
+    bool Load(const QString& path);
+    bool Save();
+    bool SaveAs();
+    bool CloseWithPrompt();
+    bool WriteImage(const QString& path);
+    static FileType TypeFromExtension(const QString& path);
+    static int CodecFormat(FileType type);
+    static QList<CDocumentPrompts::FileFilter> OpenFilters();
+    static QList<CDocumentPrompts::FileFilter> SaveFilters();
+
+private:
+    bool Fail(const QString& text);
+
+    std::uint32_t typeCode = static_cast<std::uint32_t>(FileType::None);
+    std::vector<std::unique_ptr<ImageState>> undoStack;
+    std::vector<std::unique_ptr<ImageState>> redoStack;
+    QString path;
+    bool loaded = false;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    QString errorText;
+    CDocumentPrompts* ownerWindow = nullptr;
+    bool modified = false;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// Storage for the square pixel tiles of the history states. Tiles released by the history come back
+// here and are handed out again, so that a preview step (drop, apply again) reuses pages that are
+// already mapped instead of faulting in a fresh image each time.
+//
+// Thread-safe: decoding and effects may allocate tiles on worker threads.
+class CTilePool
+{
+public:
+    static constexpr int TileSize = 128; // pixels per side
+    static constexpr std::size_t TileBytes = std::size_t(TileSize) * TileSize * 4;
+
+    using TilePtr = std::shared_ptr<std::uint32_t[]>;
+
+    // The pool every state of the process draws from.
+    static CTilePool& Shared();
+
+    // An uninitialised tile, or null when memory is exhausted (or the limit below is reached).
+    TilePtr Acquire();
+
+    // Bytes of tiles currently in use by states (not counting free tiles kept for reuse).
+    std::size_t LiveBytes() const;
+    // Bytes of released tiles kept for reuse.
+    std::size_t FreeBytes() const;
+
+    // Caps the bytes in use; an Acquire beyond it fails as if memory were exhausted. 0 = no cap.
+    // Lets tests exercise the out-of-memory paths deterministically.
+    void SetLiveLimit(std::size_t bytes);
+    // Returns the kept free tiles to the system.
+    void Trim();
+
+    ~CTilePool();
+
+private:
+    CTilePool() = default;
+    void Release(std::uint32_t* tile);
+
+    static constexpr std::size_t MaxFreeBytes = std::size_t(768) << 20;
+
+    mutable std::mutex mutex;
+    std::vector<std::uint32_t*> freeTiles;
+    std::size_t liveTiles = 0;
+    std::size_t liveLimit = 0;
+};

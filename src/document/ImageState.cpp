@@ -1,0 +1,165 @@
+#include "document/ImageState.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int T = ImageState::TileSize;
+
+int TilesFor(int pixels)
+{
+    return (pixels + T - 1) / T;
+}
+
+} // namespace
+
+ImageState::ImageState(int width, int height)
+    : w(width), h(height), columns(TilesFor(width)), rows(TilesFor(height))
+{
+}
+
+std::unique_ptr<ImageState> ImageState::Allocate(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    try {
+        std::unique_ptr<ImageState> state(new ImageState(width, height));
+        state->tiles.resize(std::size_t(state->columns) * state->rows);
+        for (auto& t : state->tiles) {
+            t = CTilePool::Shared().Acquire();
+            if (!t)
+                return {};
+        }
+        return state;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+std::unique_ptr<ImageState> ImageState::CreateFilled(int width, int height, QRgb color)
+{
+    auto state = Allocate(width, height);
+    if (state) {
+        for (auto& t : state->tiles)
+            std::fill_n(t.get(), T * T, color | 0xFF000000u);
+    }
+    return state;
+}
+
+std::unique_ptr<ImageState> ImageState::FromImage(const QImage& image)
+{
+    auto state = Allocate(image.width(), image.height());
+    if (!state || !state->WriteRegion(image, QPoint(0, 0)))
+        return {};
+    return state;
+}
+
+std::unique_ptr<ImageState> ImageState::Clone() const
+{
+    try {
+        std::unique_ptr<ImageState> copy(new ImageState(w, h));
+        copy->tiles = tiles;
+        return copy;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+QRect ImageState::TileRect(int column, int row) const
+{
+    return QRect(column * T, row * T, T, T).intersected(rect());
+}
+
+QImage ImageState::TileView(int column, int row) const
+{
+    const QRect r = TileRect(column, row);
+    return QImage(reinterpret_cast<const uchar*>(TilePixels(column, row)), r.width(), r.height(), T * 4,
+                  QImage::Format_RGB32);
+}
+
+QImage ImageState::ReadRegion(const QRect& region) const
+{
+    const QRect area = region.intersected(rect());
+    if (area.isEmpty())
+        return {};
+    QImage out(area.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return {};
+    for (int row = area.top() / T; row <= area.bottom() / T; ++row) {
+        for (int column = area.left() / T; column <= area.right() / T; ++column) {
+            const QRect part = TileRect(column, row).intersected(area);
+            const std::uint32_t* src = TilePixels(column, row);
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                std::memcpy(reinterpret_cast<std::uint32_t*>(out.scanLine(y - area.top())) + (part.left() - area.left()),
+                            src + std::size_t(y - row * T) * T + (part.left() - column * T),
+                            std::size_t(part.width()) * 4);
+            }
+        }
+    }
+    return out;
+}
+
+std::uint32_t* ImageState::DetachTile(int column, int row, bool keepPixels)
+{
+    CTilePool::TilePtr& t = tile(column, row);
+    if (t.use_count() == 1)
+        return t.get();
+    CTilePool::TilePtr fresh = CTilePool::Shared().Acquire();
+    if (!fresh)
+        return nullptr;
+    if (keepPixels)
+        std::memcpy(fresh.get(), t.get(), CTilePool::TileBytes);
+    t = std::move(fresh);
+    return t.get();
+}
+
+bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
+{
+    const QRect area = QRect(topLeft, image.size()).intersected(rect());
+    if (area.isEmpty())
+        return true;
+    const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull())
+        return false;
+
+    // Take every private tile first, so that running out of memory leaves this state untouched.
+    struct Pending
+    {
+        int column, row;
+        CTilePool::TilePtr replacement; // null: the tile is already private
+    };
+    std::vector<Pending> pending;
+    try {
+        for (int row = area.top() / T; row <= area.bottom() / T; ++row) {
+            for (int column = area.left() / T; column <= area.right() / T; ++column) {
+                Pending p{column, row, {}};
+                if (tile(column, row).use_count() > 1) {
+                    p.replacement = CTilePool::Shared().Acquire();
+                    if (!p.replacement)
+                        return false;
+                    if (!area.contains(TileRect(column, row)))
+                        std::memcpy(p.replacement.get(), TilePixels(column, row), CTilePool::TileBytes);
+                }
+                pending.push_back(std::move(p));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    for (Pending& p : pending) {
+        if (p.replacement)
+            tile(p.column, p.row) = std::move(p.replacement);
+        const QRect part = TileRect(p.column, p.row).intersected(area);
+        std::uint32_t* dst = tile(p.column, p.row).get();
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            const auto* src = reinterpret_cast<const std::uint32_t*>(rgb.constScanLine(y - topLeft.y())) +
+                              (part.left() - topLeft.x());
+            std::memcpy(dst + std::size_t(y - p.row * T) * T + (part.left() - p.column * T), src,
+                        std::size_t(part.width()) * 4);
+        }
+    }
+    return true;
+}
