@@ -1,3 +1,143 @@
 #include "document/CImageDoc.h"
-CImageDoc::CImageDoc() {}
-CImageDoc::~CImageDoc() {}
+
+#include "canvas/SelectionMasks.h"
+
+#include <unordered_set>
+
+CImageDoc::CImageDoc()
+{
+    Clear();
+}
+
+CImageDoc::~CImageDoc()
+{
+    Clear();
+}
+
+void CImageDoc::SetOwner(CDocumentPrompts* owner)
+{
+    ownerWindow = owner;
+}
+
+bool CImageDoc::Fail(const QString& text)
+{
+    errorText = text;
+    return false;
+}
+
+void CImageDoc::PushState(std::unique_ptr<ImageState> state)
+{
+    if (!state)
+        return;
+    undoStack.push_back(std::move(state));
+    modified = true;
+}
+
+bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect& source,
+                            QPainter::CompositionMode mode)
+{
+    if (!loaded)
+        return Fail(QStringLiteral("当前图片不存在"));
+    if (!painter.isActive())
+        return Fail(QStringLiteral("贴图时发生错误"));
+
+    const ImageState& state = CurrentState();
+    const QPainter::CompositionMode previous = painter.compositionMode();
+    painter.setCompositionMode(mode);
+    if (target.size() == source.size()) {
+        // 1:1: draw the tiles that meet the source straight from the history, without a copy.
+        const QPoint offset = target.topLeft() - source.topLeft();
+        const QRect area = source.intersected(state.rect());
+        for (int row = area.top() / ImageState::TileSize; area.isValid() && row <= area.bottom() / ImageState::TileSize;
+             ++row) {
+            for (int column = area.left() / ImageState::TileSize; column <= area.right() / ImageState::TileSize;
+                 ++column) {
+                const QRect tileRect = state.TileRect(column, row);
+                const QRect part = tileRect.intersected(area);
+                painter.drawImage(part.topLeft() + offset, state.TileView(column, row),
+                                  part.translated(-tileRect.topLeft()));
+            }
+        }
+    } else {
+        const QImage pixels = state.ReadRegion(source);
+        if (pixels.isNull()) {
+            painter.setCompositionMode(previous);
+            return Fail(QStringLiteral("贴图时发生错误"));
+        }
+        painter.drawImage(target, pixels);
+    }
+    painter.setCompositionMode(previous);
+    return true;
+}
+
+bool CImageDoc::Undo()
+{
+    if (!loaded)
+        return Fail(QStringLiteral("图片不存在"));
+    if (undoStack.size() <= 1)
+        return Fail(QStringLiteral("已经撤消到第一个状态了"));
+    redoStack.push_back(std::move(undoStack.back()));
+    undoStack.pop_back();
+    return true;
+}
+
+bool CImageDoc::Redo()
+{
+    if (!loaded)
+        return Fail(QStringLiteral("图片不存在"));
+    if (redoStack.empty())
+        return Fail(QStringLiteral("已经重复到最后一个状态了"));
+    undoStack.push_back(std::move(redoStack.back()));
+    redoStack.pop_back();
+    return true;
+}
+
+bool CImageDoc::DropNewest()
+{
+    if (!loaded)
+        return Fail(QStringLiteral("图片不存在"));
+    if (undoStack.size() <= 1)
+        return Fail(QStringLiteral("已经是最初状态了,无法删除"));
+    undoStack.pop_back();
+    return true;
+}
+
+void CImageDoc::Clear()
+{
+    typeCode = static_cast<std::uint32_t>(FileType::None);
+    while (!undoStack.empty())
+        undoStack.pop_back();
+    while (!redoStack.empty())
+        redoStack.pop_back();
+    loaded = false;
+    width = 0;
+    height = 0;
+    errorText.clear();
+    modified = false;
+}
+
+std::size_t CImageDoc::HistoryBytes() const
+{
+    std::unordered_set<const void*> seen;
+    for (const auto* stack : {&undoStack, &redoStack}) {
+        for (const auto& state : *stack) {
+            for (int row = 0; row < state->TileRows(); ++row) {
+                for (int column = 0; column < state->TileColumns(); ++column)
+                    seen.insert(state->TileId(column, row));
+            }
+        }
+    }
+    return seen.size() * CTilePool::TileBytes;
+}
+
+void CImageDoc::BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height)
+{
+    BuildMasks(insideBlack, insideWhite, width, height, QRect(0, 0, width, height));
+}
+
+void CImageDoc::BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height, const QRect& region)
+{
+    if (selection.kind == SelectionKind::None)
+        selection.bounds = {0, 0, width, height};
+    SelectionMasks::Draw(selection, region, insideBlack, insideWhite);
+}

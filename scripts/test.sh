@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds the test configuration (AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs the whole suite through CTest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh --tests
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE=ON >/dev/null
+cmake --build build-test -j"$(nproc)"
+cd build-test
+ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,176 @@
+// The file operations of CImageDoc: open, load, save, save as and close with the save question.
+#include "document/CImageDoc.h"
+
+#include "platform/CCodecImage.h"
+
+QList<CDocumentPrompts::FileFilter> CImageDoc::OpenFilters()
+{
+    QList<CDocumentPrompts::FileFilter> filters = SaveFilters();
+    filters.prepend({QStringLiteral("所有图片文件"), QStringLiteral("*.gif;*.bmp;*.jpg;*.jpeg;*.png")});
+    return filters;
+}
+
+QList<CDocumentPrompts::FileFilter> CImageDoc::SaveFilters()
+{
+    return {
+        {QStringLiteral("BMP文件(*.bmp)"), QStringLiteral("*.bmp")},
+        {QStringLiteral("JPG文件(*.jpg)"), QStringLiteral("*.jpg")},
+        {QStringLiteral("JPEG文件(*.jpeg)"), QStringLiteral("*.jpeg")},
+        {QStringLiteral("GIF文件(*.gif)"), QStringLiteral("*.gif")},
+        {QStringLiteral("PNG文件(*.png)"), QStringLiteral("*.png")},
+    };
+}
+
+FileType CImageDoc::TypeFromExtension(const QString& path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : name.mid(dot).toLower();
+    if (extension == QLatin1String(".bmp"))
+        return FileType::Bmp;
+    if (extension == QLatin1String(".gif"))
+        return FileType::Gif;
+    if (extension == QLatin1String(".jpg"))
+        return FileType::Jpg;
+    if (extension == QLatin1String(".jpeg"))
+        return FileType::Jpeg;
+    if (extension == QLatin1String(".png"))
+        return FileType::Png;
+    return FileType::None;
+}
+
+int CImageDoc::CodecFormat(FileType type)
+{
+    switch (type) {
+    case FileType::Gif:
+        return CCodecImage::Gif;
+    case FileType::Jpg:
+    case FileType::Jpeg:
+        return CCodecImage::Jpeg;
+    case FileType::Png:
+        return CCodecImage::Png;
+    default:
+        return CCodecImage::Bmp;
+    }
+}
+
+bool CImageDoc::Load(const QString& filePath)
+{
+    Clear();
+    CCodecImage codec;
+    codec.Load(filePath, CodecFormat(TypeFromExtension(filePath)));
+    if (!codec.IsValid())
+        return Fail(QStringLiteral("无法打开文件"));
+    std::unique_ptr<ImageState> first = codec.DrawToState();
+    codec.Destroy();
+    if (!first)
+        return Fail(QStringLiteral("无法打开文件")); // memory exhausted
+    width = std::uint32_t(first->width());
+    height = std::uint32_t(first->height());
+    undoStack.push_back(std::move(first));
+    path = filePath;
+    typeCode = static_cast<std::uint32_t>(TypeFromExtension(filePath));
+    loaded = true;
+    modified = false;
+    return true;
+}
+
+bool CImageDoc::Open()
+{
+    if (!CloseWithPrompt())
+        return false;
+    const std::optional<QString> chosen = ownerWindow ? ownerWindow->ChooseOpenFile(OpenFilters()) : std::nullopt;
+    if (!chosen)
+        return Fail(QStringLiteral("用户取消了打开文件的操作"));
+    if (!Load(*chosen))
+        return Fail(QStringLiteral("打开文件时发生错误"));
+    return true;
+}
+
+bool CImageDoc::WriteImage(const QString& target)
+{
+    if (!loaded)
+        return false;
+    CCodecImage codec;
+    codec.CreateFromState(CurrentState());
+    bool written = false;
+    switch (TypeFromExtension(target)) {
+    case FileType::Gif:
+        codec.DecreaseBpp(8, true /*error diffusion*/);
+        written = codec.Save(target, CCodecImage::Gif);
+        break;
+    case FileType::Jpg:
+    case FileType::Jpeg:
+        if (!codec.IsGrayScale())
+            codec.IncreaseBpp(24);
+        codec.SetJpegQuality(99);
+        written = codec.Save(target, CCodecImage::Jpeg);
+        break;
+    case FileType::Bmp:
+        written = codec.Save(target, CCodecImage::Bmp);
+        break;
+    case FileType::Png:
+        written = codec.Save(target, CCodecImage::Png);
+        break;
+    case FileType::None:
+        break;
+    }
+    // Only a finished write makes the file match the picture; after a failure the changes are
+    // still unsaved and the next close must still ask.
+    if (written)
+        modified = false;
+    return written;
+}
+
+bool CImageDoc::Save()
+{
+    if (!loaded)
+        return Fail(QStringLiteral("当前没有打开文件"));
+    const QString target = path;
+    if (!WriteImage(target))
+        return Fail(QStringLiteral("文件无法保存"));
+    if (!Load(target))
+        return Fail(QStringLiteral("在文件保存后,重新读取时发生错误"));
+    return true;
+}
+
+bool CImageDoc::SaveAs()
+{
+    if (!loaded)
+        return Fail(QStringLiteral("当前没有打开文件"));
+    const std::optional<QString> chosen = ownerWindow ? ownerWindow->ChooseSaveFile(SaveFilters()) : std::nullopt;
+    if (!chosen)
+        return Fail(QStringLiteral("用户取消了文件另存为"));
+    if (!WriteImage(*chosen))
+        return Fail(QStringLiteral("文件无法另存为"));
+    if (!Load(*chosen))
+        return Fail(QStringLiteral("在文件另存为后,重新读取时发生错误"));
+    path = *chosen;
+    modified = false;
+    return true;
+}
+
+bool CImageDoc::CloseWithPrompt()
+{
+    if (!loaded || !modified) {
+        Clear();
+        return true;
+    }
+    const CDocumentPrompts::Answer answer =
+        ownerWindow ? ownerWindow->AskYesNoCancel(QStringLiteral("询问"), QStringLiteral("是否要保存当前文件: ") + path)
+                    : CDocumentPrompts::Answer::Cancel;
+    switch (answer) {
+    case CDocumentPrompts::Answer::Cancel:
+        return Fail(QStringLiteral("用户取消了关闭文件的操作"));
+    case CDocumentPrompts::Answer::No:
+        Clear();
+        return true;
+    case CDocumentPrompts::Answer::Yes:
+        break;
+    }
+    // A failed write keeps the picture open and modified rather than discarding the changes.
+    if (!WriteImage(path))
+        return Fail(QStringLiteral("文件保存不成功"));
+    Clear();
+    return true;
+}
