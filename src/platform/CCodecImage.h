@@ -57,6 +57,10 @@ public:
     const QImage& Image() const { return image; }
 
 private:
+    // The held picture as the JPEG and GIF encoders take it.
+    QImage JpegPicture() const;
+    QImage GifPicture() const;
+
     QImage image;
     int jpegQuality = 75;
 };
