@@ -2,6 +2,7 @@
 
 #include "canvas/SelectionMasks.h"
 
+#include <new>
 #include <unordered_set>
 
 CImageDoc::CImageDoc()
@@ -25,12 +26,27 @@ bool CImageDoc::Fail(const QString& text)
     return false;
 }
 
-void CImageDoc::PushState(std::unique_ptr<ImageState> state)
+bool CImageDoc::Append(std::unique_ptr<ImageState> state)
 {
     if (!state)
-        return;
+        return false;
+    try {
+        // Both stacks can hold every state, so Undo and Redo never allocate.
+        const std::size_t total = undoStack.size() + redoStack.size() + 1;
+        undoStack.reserve(total);
+        redoStack.reserve(total);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     undoStack.push_back(std::move(state));
-    modified = true;
+    return true;
+}
+
+void CImageDoc::PushState(std::unique_ptr<ImageState> state)
+{
+    // A state that could not be made (or kept) leaves the history as it was.
+    if (Append(std::move(state)))
+        modified = true;
 }
 
 bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect& source,

@@ -41,6 +41,7 @@ public:
     // History. CurrentState is only meaningful while loaded.
     const ImageState& CurrentState() const { return *undoStack.back(); }
     // Puts `state` (of the document's size) on top of the undo stack; the redo stack stays as it is.
+    // A null state (one that could not be allocated) changes nothing.
     void PushState(std::unique_ptr<ImageState> state);
     // Draws the current state's `source` rectangle into `target` of an active painter, scaled when
     // the sizes differ, with the given composition (Source: a plain copy).
@@ -77,6 +78,9 @@ public:
 
 private:
     bool Fail(const QString& text);
+    // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
+    // when memory is exhausted.
+    bool Append(std::unique_ptr<ImageState> state);
 
     std::uint32_t typeCode = static_cast<std::uint32_t>(FileType::None);
     std::vector<std::unique_ptr<ImageState>> undoStack;

@@ -63,11 +63,11 @@ bool CImageDoc::Load(const QString& filePath)
         return Fail(QStringLiteral("无法打开文件"));
     std::unique_ptr<ImageState> first = codec.DrawToState();
     codec.Destroy();
-    if (!first)
+    const QSize size = first ? first->size() : QSize();
+    if (!Append(std::move(first)))
         return Fail(QStringLiteral("无法打开文件")); // memory exhausted
-    width = std::uint32_t(first->width());
-    height = std::uint32_t(first->height());
-    undoStack.push_back(std::move(first));
+    width = std::uint32_t(size.width());
+    height = std::uint32_t(size.height());
     path = filePath;
     typeCode = static_cast<std::uint32_t>(TypeFromExtension(filePath));
     loaded = true;

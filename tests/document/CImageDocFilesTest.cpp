@@ -199,6 +199,18 @@ TEST_F(CImageDocFiles, UnreadableFilesAreRefusedAndLeaveTheDocumentEmpty)
     }
 }
 
+TEST_F(CImageDocFiles, PictureTooLargeForMemoryIsRefused)
+{
+    CTilePool::Shared().SetLiveLimit(CTilePool::Shared().LiveBytes() + CTilePool::TileBytes);
+    const bool loaded = doc.Load(pngPath);
+    CTilePool::Shared().SetLiveLimit(0);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(doc.GetErrorText(), QStringLiteral("无法打开文件"));
+    EXPECT_FALSE(doc.IsLoaded());
+    EXPECT_EQ(doc.GetWidth(), 0u);
+    EXPECT_TRUE(doc.Load(pngPath)) << "and opens once memory is there";
+}
+
 TEST_F(CImageDocFiles, OpenClosesAnUnchangedImageWithoutAsking)
 {
     ASSERT_TRUE(doc.Load(pngPath));
