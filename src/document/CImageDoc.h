@@ -4,6 +4,7 @@
 #include "document/CDocumentPrompts.h"
 #include "document/FileType.h"
 #include "document/ImageState.h"
+#include "effects/CEffectPipeline.h"
 
 #include <QPainter>
 #include <QString>
@@ -64,6 +65,25 @@ public:
     void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height);
     void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height, const QRect& region);
 
+    // Effects. Each appends exactly one state when an image is loaded, also when no pixel changes,
+    // and leaves the redo stack alone; only the selected pixels change. Colours are 0x00BBGGRR.
+    bool ApplyGray(int level);
+    bool ApplyInvert();
+    bool ApplyBrightness(int amount);
+    bool ApplyRgb(int red, int green, int blue);
+    bool ApplyThreshold(int threshold, bool reverse);
+    bool ApplyLines(int direction, int width, int spacing, std::uint32_t color, int kind, int translucency);
+    bool ApplyDots(int leftRight, int topBottom, std::uint32_t color, int translucency);
+    bool ApplySolidFill(std::uint32_t color, int translucency);
+    bool ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenOn, int greenMin, int greenMax, bool blueOn,
+                          int blueMin, int blueMax, bool grayMode, int grayLevel, std::uint32_t fillColor);
+
+    // The selection's bounding rectangle of the current state, unselected pixels black, as the
+    // clipboard receives it; null when nothing is loaded or the rectangle holds no pixel.
+    QImage SelectionCrop();
+    // Puts SelectionCrop() on the system clipboard (needs a QGuiApplication).
+    bool CopyToClipboard();
+
     // Files.
     bool Open();
     bool Load(const QString& path);
@@ -81,6 +101,10 @@ private:
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);
+    // Runs `rule` over the selection through the effect pipeline and appends the result.
+    bool ApplyEffect(const CEffectPipeline::SpanRule& rule);
+    // The overlay's origin: the processing rectangle's top-left corner before clipping.
+    QPoint OverlayOrigin() const;
 
     std::uint32_t typeCode = static_cast<std::uint32_t>(FileType::None);
     std::vector<std::unique_ptr<ImageState>> undoStack;

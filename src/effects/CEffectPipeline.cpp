@@ -1,0 +1,151 @@
+#include "effects/CEffectPipeline.h"
+
+#include "canvas/SelectionMasks.h"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int T = ImageState::TileSize;
+
+// Below this many tiles a second thread costs more than it saves.
+constexpr std::size_t ParallelTiles = 16;
+
+bool ShapeNeedsMask(SelectionKind kind)
+{
+    return kind == SelectionKind::Ellipse || kind == SelectionKind::Polygon || kind == SelectionKind::Freeform;
+}
+
+bool KnownKind(SelectionKind kind)
+{
+    return kind == SelectionKind::None || kind == SelectionKind::Rectangle || ShapeNeedsMask(kind);
+}
+
+struct TileJob
+{
+    int column;
+    int row;
+};
+
+class Run
+{
+public:
+    Run(const ImageState& source, ImageState& target, const QRect& area, const QImage& coverage,
+        const CEffectPipeline::SpanRule& rule)
+        : source(source), target(target), area(area), coverage(coverage), rule(rule)
+    {
+    }
+
+    // Takes jobs until they run out; Failed() tells whether a tile could not be allocated.
+    void Work(const std::vector<TileJob>& jobs)
+    {
+        std::uint32_t scratch[T];
+        for (std::size_t i = next++; i < jobs.size() && !failed; i = next++) {
+            if (!Tile(jobs[i], scratch))
+                failed = true;
+        }
+    }
+
+    bool Failed() const { return failed; }
+
+private:
+    bool Tile(const TileJob& job, std::uint32_t* scratch)
+    {
+        const QRect tileRect = source.TileRect(job.column, job.row);
+        const QRect part = tileRect.intersected(area);
+        // A tile the effect rewrites completely needs no copy of its old pixels.
+        const bool whole = part == tileRect && coverage.isNull();
+        std::uint32_t* out = target.DetachTile(job.column, job.row, !whole);
+        if (!out)
+            return false;
+        const std::uint32_t* in = source.TilePixels(job.column, job.row);
+        const int offset = part.left() - tileRect.left();
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            const std::size_t at = std::size_t(y - tileRect.top()) * T + offset;
+            if (coverage.isNull()) {
+                rule(in + at, out + at, part.width(), part.left(), y);
+                continue;
+            }
+            rule(in + at, scratch, part.width(), part.left(), y);
+            const uchar* selected = coverage.constScanLine(y - area.top()) + (part.left() - area.left());
+            for (int x = 0; x < part.width(); ++x)
+                out[at + x] = selected[x] ? scratch[x] : in[at + x];
+        }
+        return true;
+    }
+
+    const ImageState& source;
+    ImageState& target;
+    const QRect area;
+    const QImage& coverage;
+    const CEffectPipeline::SpanRule& rule;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+};
+
+std::vector<TileJob> TilesMeeting(const QRect& area)
+{
+    std::vector<TileJob> jobs;
+    for (int row = area.top() / T; row <= area.bottom() / T; ++row)
+        for (int column = area.left() / T; column <= area.right() / T; ++column)
+            jobs.push_back({column, row});
+    return jobs;
+}
+
+} // namespace
+
+QRect CEffectPipeline::ProcessingRect(const CSelection& selection, QSize image)
+{
+    const QRect all(QPoint(0, 0), image);
+    if (selection.kind == SelectionKind::None)
+        return all;
+    const CSelection::Bounds& b = selection.bounds;
+    // In 64 bits: bounds may be any 32-bit values.
+    const std::int64_t left = std::max<std::int64_t>(b.left, 0);
+    const std::int64_t top = std::max<std::int64_t>(b.top, 0);
+    const std::int64_t right = std::min<std::int64_t>(b.right, image.width());
+    const std::int64_t bottom = std::min<std::int64_t>(b.bottom, image.height());
+    if (left >= right || top >= bottom)
+        return {};
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, const CSelection& selection,
+                                                   const SpanRule& rule)
+{
+    try {
+        std::unique_ptr<ImageState> target = source.Clone();
+        const QRect area = ProcessingRect(selection, source.size());
+        if (!target || area.isEmpty() || !KnownKind(selection.kind))
+            return target; // nothing is selected: the new state equals the old one
+
+        QImage coverage;
+        if (ShapeNeedsMask(selection.kind)) {
+            coverage = SelectionMasks::Coverage(selection, area);
+            if (coverage.isNull())
+                return {};
+        }
+
+        const std::vector<TileJob> jobs = TilesMeeting(area);
+        Run run(source, *target, area, coverage, rule);
+        std::thread helper;
+        if (jobs.size() >= ParallelTiles && std::thread::hardware_concurrency() > 1) {
+            try {
+                helper = std::thread([&] { run.Work(jobs); });
+            } catch (const std::system_error&) {
+                // No second thread: this one does all the work.
+            }
+        }
+        run.Work(jobs);
+        if (helper.joinable())
+            helper.join();
+        return run.Failed() ? nullptr : std::move(target);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}

@@ -1,0 +1,105 @@
+// The effect operations of CImageDoc. Each runs its pixel rule through the effect pipeline, which
+// confines it to the selection and returns the new state.
+#include "document/CImageDoc.h"
+
+#include "effects/CColorFilter.h"
+#include "effects/COverlayPattern.h"
+#include "effects/ToneRules.h"
+
+#include <algorithm>
+
+bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
+{
+    if (!loaded)
+        return Fail(QStringLiteral("图片不存在,不能进行处理"));
+    if (selection.kind == SelectionKind::None)
+        selection.bounds = {0, 0, std::int32_t(width), std::int32_t(height)};
+    const std::size_t depth = undoStack.size();
+    PushState(CEffectPipeline::Apply(CurrentState(), selection, rule));
+    if (undoStack.size() == depth)
+        return Fail(QStringLiteral("内存不足,不能进行处理"));
+    return true;
+}
+
+QPoint CImageDoc::OverlayOrigin() const
+{
+    return selection.kind == SelectionKind::None ? QPoint(0, 0) : QPoint(selection.bounds.left, selection.bounds.top);
+}
+
+bool CImageDoc::ApplyGray(int level)
+{
+    return ApplyEffect([level](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+        ToneRules::Gray(src, dst, n, level);
+    });
+}
+
+bool CImageDoc::ApplyInvert()
+{
+    return ApplyEffect(
+        [](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) { ToneRules::Invert(src, dst, n); });
+}
+
+bool CImageDoc::ApplyBrightness(int amount)
+{
+    return ApplyRgb(amount, amount, amount);
+}
+
+bool CImageDoc::ApplyRgb(int red, int green, int blue)
+{
+    return ApplyEffect([=](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+        ToneRules::AddRgb(src, dst, n, red, green, blue);
+    });
+}
+
+bool CImageDoc::ApplyThreshold(int threshold, bool reverse)
+{
+    return ApplyEffect([=](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+        ToneRules::Threshold(src, dst, n, threshold, reverse);
+    });
+}
+
+bool CImageDoc::ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenOn, int greenMin, int greenMax,
+                                 bool blueOn, int blueMin, int blueMax, bool grayMode, int grayLevel,
+                                 std::uint32_t fillColor)
+{
+    CColorFilter filter;
+    filter.red = {redOn, redMin, redMax};
+    filter.green = {greenOn, greenMin, greenMax};
+    filter.blue = {blueOn, blueMin, blueMax};
+    filter.grayMode = grayMode;
+    filter.grayLevel = grayLevel;
+    filter.fillColor = fillColor;
+    if (!filter.AnyChannelOn()) // every pixel passes
+        return ApplyEffect([](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+            std::copy(src, src + n, dst);
+        });
+    return ApplyEffect([filter](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+        filter.Apply(src, dst, n);
+    });
+}
+
+bool CImageDoc::ApplyLines(int direction, int width, int spacing, std::uint32_t color, int kind, int translucency)
+{
+    const COverlayPattern lines = COverlayPattern::Lines(direction, width, spacing, color, kind, translucency);
+    const QPoint origin = OverlayOrigin();
+    return ApplyEffect([lines, origin](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
+        lines.Render(src, dst, n, x - origin.x(), y - origin.y());
+    });
+}
+
+bool CImageDoc::ApplyDots(int leftRight, int topBottom, std::uint32_t color, int translucency)
+{
+    const COverlayPattern dots = COverlayPattern::Dots(leftRight, topBottom, color, translucency);
+    const QPoint origin = OverlayOrigin();
+    return ApplyEffect([dots, origin](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
+        dots.Render(src, dst, n, x - origin.x(), y - origin.y());
+    });
+}
+
+bool CImageDoc::ApplySolidFill(std::uint32_t color, int translucency)
+{
+    const COverlayPattern fill = COverlayPattern::Solid(color, translucency);
+    return ApplyEffect([fill](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
+        fill.Render(src, dst, n, x, y);
+    });
+}
