@@ -16,4 +16,14 @@ public:
     // Adds an amount to each channel, clamped; brightness adds the same amount to all three.
     static void AddRgb(const std::uint32_t* src, std::uint32_t* dst, int count, int red, int green, int blue);
     static void Threshold(const std::uint32_t* src, std::uint32_t* dst, int count, int threshold, bool reverse);
+
+private:
+    friend class CColorFilter;
+    // The colour filter's spans, here to share the vector gray value. A pixel passes when each of
+    // its four bytes lies between the same bytes of `low` and `high`; passing pixels are copied, the
+    // others grayed with `level`, or given the three colour bytes of `fill` (in pixel byte order).
+    static void GrayFailing(const std::uint32_t* src, std::uint32_t* dst, int count, std::uint32_t low,
+                            std::uint32_t high, int level);
+    static void FillFailing(const std::uint32_t* src, std::uint32_t* dst, int count, std::uint32_t low,
+                            std::uint32_t high, std::uint32_t fill);
 };
