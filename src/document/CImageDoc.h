@@ -103,8 +103,13 @@ private:
     bool Append(std::unique_ptr<ImageState> state);
     // Runs `rule` over the selection through the effect pipeline and appends the result.
     bool ApplyEffect(const CEffectPipeline::SpanRule& rule);
-    // The overlay's origin: the processing rectangle's top-left corner before clipping.
-    QPoint OverlayOrigin() const;
+    // Where an overlay is laid: the processing rectangle before clipping, so the pattern stays
+    // anchored at the selection's corner. 64-bit, as a kept selection may lie far outside.
+    struct OverlayFrame
+    {
+        std::int64_t left, top, width, height;
+    };
+    OverlayFrame OverlayRect() const;
 
     std::uint32_t typeCode = static_cast<std::uint32_t>(FileType::None);
     std::vector<std::unique_ptr<ImageState>> undoStack;

@@ -121,7 +121,7 @@ std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, con
     try {
         std::unique_ptr<ImageState> target = source.Clone();
         const QRect area = ProcessingRect(selection, source.size());
-        if (!target || area.isEmpty() || !KnownKind(selection.kind))
+        if (!target || !rule || area.isEmpty() || !KnownKind(selection.kind))
             return target; // nothing is selected: the new state equals the old one
 
         QImage coverage;

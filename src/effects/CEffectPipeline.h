@@ -26,7 +26,8 @@ public:
     // top..bottom-1 (the whole image for kind None), clipped to the image.
     static QRect ProcessingRect(const CSelection& selection, QSize image);
 
-    // The new state, or null when memory is exhausted.
+    // The new state, or null when memory is exhausted. An empty rule changes no pixel: the new
+    // state then shares every tile with `source`.
     static std::unique_ptr<ImageState> Apply(const ImageState& source, const CSelection& selection,
                                              const SpanRule& rule);
 };

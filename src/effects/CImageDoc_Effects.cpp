@@ -6,7 +6,14 @@
 #include "effects/COverlayPattern.h"
 #include "effects/ToneRules.h"
 
-#include <algorithm>
+
+namespace {
+
+// The rule of an effect whose parameters leave every pixel as it is: the new state then shares
+// all its pixels with the one below.
+const CEffectPipeline::SpanRule Unchanged;
+
+} // namespace
 
 bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
 {
@@ -21,9 +28,12 @@ bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
     return true;
 }
 
-QPoint CImageDoc::OverlayOrigin() const
+CImageDoc::OverlayFrame CImageDoc::OverlayRect() const
 {
-    return selection.kind == SelectionKind::None ? QPoint(0, 0) : QPoint(selection.bounds.left, selection.bounds.top);
+    if (selection.kind == SelectionKind::None)
+        return {0, 0, width, height};
+    const CSelection::Bounds& b = selection.bounds;
+    return {b.left, b.top, std::int64_t(b.right) - b.left, std::int64_t(b.bottom) - b.top};
 }
 
 bool CImageDoc::ApplyGray(int level)
@@ -46,6 +56,8 @@ bool CImageDoc::ApplyBrightness(int amount)
 
 bool CImageDoc::ApplyRgb(int red, int green, int blue)
 {
+    if (red == 0 && green == 0 && blue == 0)
+        return ApplyEffect(Unchanged);
     return ApplyEffect([=](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
         ToneRules::AddRgb(src, dst, n, red, green, blue);
     });
@@ -70,9 +82,7 @@ bool CImageDoc::ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenO
     filter.grayLevel = grayLevel;
     filter.fillColor = fillColor;
     if (!filter.AnyChannelOn()) // every pixel passes
-        return ApplyEffect([](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
-            std::copy(src, src + n, dst);
-        });
+        return ApplyEffect(Unchanged);
     return ApplyEffect([filter](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
         filter.Apply(src, dst, n);
     });
@@ -80,25 +90,32 @@ bool CImageDoc::ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenO
 
 bool CImageDoc::ApplyLines(int direction, int width, int spacing, std::uint32_t color, int kind, int translucency)
 {
-    const COverlayPattern lines = COverlayPattern::Lines(direction, width, spacing, color, kind, translucency);
-    const QPoint origin = OverlayOrigin();
-    return ApplyEffect([lines, origin](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
-        lines.Render(src, dst, n, x - origin.x(), y - origin.y());
+    const OverlayFrame frame = OverlayRect();
+    const COverlayPattern lines = COverlayPattern::Lines(direction, width, spacing, color, kind, translucency,
+                                                         direction == 0 ? frame.height : frame.width);
+    if (lines.ChangesNothing())
+        return ApplyEffect(Unchanged);
+    return ApplyEffect([lines, frame](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
+        lines.Render(src, dst, n, x - frame.left, y - frame.top);
     });
 }
 
 bool CImageDoc::ApplyDots(int leftRight, int topBottom, std::uint32_t color, int translucency)
 {
     const COverlayPattern dots = COverlayPattern::Dots(leftRight, topBottom, color, translucency);
-    const QPoint origin = OverlayOrigin();
-    return ApplyEffect([dots, origin](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
-        dots.Render(src, dst, n, x - origin.x(), y - origin.y());
+    if (dots.ChangesNothing())
+        return ApplyEffect(Unchanged);
+    const OverlayFrame frame = OverlayRect();
+    return ApplyEffect([dots, frame](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
+        dots.Render(src, dst, n, x - frame.left, y - frame.top);
     });
 }
 
 bool CImageDoc::ApplySolidFill(std::uint32_t color, int translucency)
 {
     const COverlayPattern fill = COverlayPattern::Solid(color, translucency);
+    if (fill.ChangesNothing())
+        return ApplyEffect(Unchanged);
     return ApplyEffect([fill](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
         fill.Render(src, dst, n, x, y);
     });
