@@ -1,0 +1,218 @@
+// What every effect does to the history, whatever its pixels: refusals, one state per application,
+// tile sharing, exhausted memory and the preview step.
+#include "ReferenceEffects.h"
+
+#include "document/CImageDoc.h"
+#include "document/CTilePool.h"
+#include "support/PhotoDocumentTest.h"
+
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Reference;
+
+namespace {
+
+// One call of every effect, with parameters that change pixels.
+std::vector<Effect> EveryEffect()
+{
+    return {
+        {.kind = EffectKind::Gray, .amount = 20},
+        {.kind = EffectKind::Invert},
+        {.kind = EffectKind::Brightness, .amount = 40},
+        {.kind = EffectKind::Rgb, .red = 10, .green = -20, .blue = 30},
+        {.kind = EffectKind::Threshold, .amount = 128},
+        {.kind = EffectKind::ColorFilter, .redRange = {true, 0, 100}, .grayLevel = 10},
+        {.kind = EffectKind::Lines, .color = 0x0000FF, .width = 2, .spacing = 3, .translucency = 200},
+        {.kind = EffectKind::Dots, .color = 0x00FF00, .leftRight = 1, .topBottom = 2},
+        {.kind = EffectKind::Solid, .color = 0xFF0000, .translucency = 128},
+    };
+}
+
+// Effects that leave every pixel as it is.
+std::vector<Effect> NoChangeEffects()
+{
+    return {
+        {.kind = EffectKind::Brightness, .amount = 0},
+        {.kind = EffectKind::Rgb},
+        {.kind = EffectKind::ColorFilter, .grayMode = false, .color = 0x123456},
+        {.kind = EffectKind::Lines, .direction = 45, .width = 3},
+        {.kind = EffectKind::Lines, .width = 2, .translucency = 0},
+        {.kind = EffectKind::Dots, .translucency = 0},
+        {.kind = EffectKind::Solid, .color = 0xFFFFFF, .translucency = 0},
+    };
+}
+
+std::vector<const void*> TileIds(const ImageState& state)
+{
+    std::vector<const void*> ids;
+    for (int row = 0; row < state.TileRows(); ++row)
+        for (int column = 0; column < state.TileColumns(); ++column)
+            ids.push_back(state.TileId(column, row));
+    return ids;
+}
+
+int DifferentTiles(const std::vector<const void*>& a, const std::vector<const void*>& b)
+{
+    int count = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += a[i] != b[i] ? 1 : 0;
+    return count;
+}
+
+// Makes the tile pool refuse any tile beyond those in use, for the guard's lifetime.
+class ExhaustedMemory
+{
+public:
+    ExhaustedMemory() { CTilePool::Shared().SetLiveLimit(CTilePool::Shared().LiveBytes()); }
+    ~ExhaustedMemory() { CTilePool::Shared().SetLiveLimit(0); }
+    ExhaustedMemory(const ExhaustedMemory&) = delete;
+    ExhaustedMemory& operator=(const ExhaustedMemory&) = delete;
+};
+
+class EffectPipeline : public PhotoDocumentTest
+{
+protected:
+    void SetUp() override { LoadPhoto(300, 200, 3); }
+};
+
+} // namespace
+
+TEST(EffectPipelineUnloaded, EveryEffectIsRefusedWithoutAnImage)
+{
+    CImageDoc doc;
+    for (const Effect& e : EveryEffect()) {
+        SCOPED_TRACE(Describe(e));
+        EXPECT_FALSE(ApplyTo(doc, e));
+        EXPECT_EQ(doc.GetErrorText(), QStringLiteral("图片不存在,不能进行处理"));
+        EXPECT_EQ(doc.UndoDepth(), 0u);
+        EXPECT_FALSE(doc.IsModified());
+    }
+}
+
+TEST_F(EffectPipeline, EachApplicationAppendsOneStateAndLeavesTheRedoStack)
+{
+    ASSERT_TRUE(ApplyTo(doc, EveryEffect()[1]));
+    ASSERT_TRUE(doc.Undo());
+    ASSERT_EQ(doc.RedoDepth(), 1u);
+    for (const Effect& e : EveryEffect()) {
+        SCOPED_TRACE(Describe(e));
+        const std::size_t depth = doc.UndoDepth();
+        doc.selection.Clear();
+        ASSERT_TRUE(ApplyTo(doc, e));
+        EXPECT_EQ(doc.UndoDepth(), depth + 1);
+        EXPECT_EQ(doc.RedoDepth(), 1u);
+        EXPECT_EQ(doc.selection.bounds, (CSelection::Bounds{0, 0, 300, 200})) << "no selection: the whole image";
+    }
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(EffectPipeline, EffectsThatChangeNothingAppendAStateSharingEveryTile)
+{
+    for (const Effect& e : NoChangeEffects()) {
+        SCOPED_TRACE(Describe(e));
+        const std::size_t depth = doc.UndoDepth();
+        const std::vector<const void*> below = TileIds(doc.CurrentState());
+        ASSERT_TRUE(ApplyTo(doc, e));
+        EXPECT_EQ(doc.UndoDepth(), depth + 1);
+        EXPECT_EQ(Picture(), original);
+        EXPECT_EQ(DifferentTiles(below, TileIds(doc.CurrentState())), 0) << "the new state shares every tile";
+    }
+}
+
+TEST_F(EffectPipeline, SelectionWhollyOutsideChangesNothingButAppends)
+{
+    const std::vector<Shape> outside = {
+        {SelectionKind::Rectangle, {{300, 10}, {400, 50}}},
+        {SelectionKind::Ellipse, {{-80, -60}, {-1, 150}}},
+        {SelectionKind::Polygon, {{10, 200}, {290, 260}, {150, 400}, {10, 200}}},
+        {SelectionKind::Rectangle, {{50, 20}, {50, 180}}}, // no width
+    };
+    for (const Shape& shape : outside) {
+        for (const Effect& e : EveryEffect()) {
+            SCOPED_TRACE(Describe(shape) + " " + Describe(e));
+            const std::size_t depth = doc.UndoDepth();
+            Select(doc.selection, shape);
+            ASSERT_TRUE(ApplyTo(doc, e));
+            EXPECT_EQ(doc.UndoDepth(), depth + 1);
+            EXPECT_EQ(Picture(), original);
+        }
+    }
+}
+
+TEST_F(EffectPipeline, ExhaustedMemoryRefusesAndKeepsTheHistory)
+{
+    const std::vector<Shape> shapes = {Shape{}, {SelectionKind::Ellipse, {{20, 20}, {200, 150}}}};
+    for (const bool modifiedBefore : {false, true}) {
+        if (modifiedBefore) {
+            ASSERT_TRUE(doc.ApplyInvert());
+        }
+        const QImage picture = Picture();
+        for (const Shape& shape : shapes) {
+            for (const Effect& e : EveryEffect()) {
+                SCOPED_TRACE(Describe(shape) + " " + Describe(e));
+                const std::size_t depth = doc.UndoDepth();
+                Select(doc.selection, shape);
+                bool applied = true;
+                {
+                    ExhaustedMemory guard;
+                    applied = ApplyTo(doc, e);
+                }
+                EXPECT_FALSE(applied);
+                EXPECT_EQ(doc.GetErrorText(), QStringLiteral("内存不足,不能进行处理"));
+                EXPECT_EQ(doc.UndoDepth(), depth);
+                EXPECT_EQ(doc.IsModified(), modifiedBefore);
+                EXPECT_EQ(Picture(), picture);
+            }
+        }
+    }
+    ASSERT_TRUE(doc.ApplyInvert()) << "memory is back";
+}
+
+TEST_F(EffectPipeline, NewStateHoldsOnlyTheTilesTheSelectionMeets)
+{
+    // The image is 3 × 2 tiles of 128; (row, column) order as TileIds lists them.
+    struct Case
+    {
+        Shape shape;
+        std::vector<int> changedTiles;
+    };
+    const std::vector<Case> cases = {
+        {{SelectionKind::Rectangle, {{130, 5}, {131, 6}}}, {1}},            // one pixel
+        {{SelectionKind::Rectangle, {{128, 0}, {256, 128}}}, {1}},          // exactly one tile
+        {{SelectionKind::Ellipse, {{100, 100}, {140, 140}}}, {0, 1, 3, 4}}, // around a tile corner
+        {Shape{}, {0, 1, 2, 3, 4, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Describe(c.shape));
+        const std::vector<const void*> below = TileIds(doc.CurrentState());
+        Select(doc.selection, c.shape);
+        ASSERT_TRUE(doc.ApplyInvert());
+        const std::vector<const void*> now = TileIds(doc.CurrentState());
+        EXPECT_EQ(DifferentTiles(below, now), int(c.changedTiles.size()));
+        for (const int tile : c.changedTiles)
+            EXPECT_NE(below[std::size_t(tile)], now[std::size_t(tile)]) << "tile " << tile;
+    }
+}
+
+TEST_F(EffectPipeline, PreviewStepGivesTheSamePictureAgain)
+{
+    const std::vector<Shape> shapes = {Shape{}, {SelectionKind::Ellipse, {{250, 190}, {30, 10}}}};
+    for (const Shape& shape : shapes) {
+        for (const Effect& e : EveryEffect()) {
+            SCOPED_TRACE(Describe(shape) + " " + Describe(e));
+            const QImage below = Picture();
+            Select(doc.selection, shape);
+            ASSERT_TRUE(ApplyTo(doc, e));
+            const QImage first = Picture();
+            const std::size_t depth = doc.UndoDepth();
+            ASSERT_TRUE(doc.DropNewest());
+            EXPECT_EQ(Picture(), below);
+            ASSERT_TRUE(ApplyTo(doc, e));
+            EXPECT_EQ(doc.UndoDepth(), depth);
+            EXPECT_EQ(Picture(), first);
+        }
+    }
+}
