@@ -9,10 +9,16 @@ packages=(
     libgif-dev libimagequant-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )
-if [[ "${1:-}" == "--tests" ]]; then
+case "${1:-}" in
+--tests)
     # Broken and unusual GIF/JPEG/PNG files the decoder tests feed to the codec.
     packages+=(gdk-pixbuf-tests)
-fi
+    ;;
+--peers)
+    # The libraries bench/peers.py times our effects against.
+    packages+=(python3 python3-numpy python3-opencv python3-pil)
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
