@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The questions the document puts to the user: which file to open, under which name to save, and
@@ -30,4 +31,13 @@ public:
     virtual std::optional<QString> ChooseSaveFile(const QList<FileFilter>& filters) = 0;
     // A modal question with Yes, No and Cancel and the question icon.
     virtual Answer AskYesNoCancel(const QString& caption, const QString& text) = 0;
+
+    // Runs the decoding or encoding of a file and returns when it is done. `work` touches neither
+    // the document nor any widget, so the editor runs it off the user-interface thread behind a
+    // progress dialog, keeping the window painted meanwhile. `what` says what is being done.
+    virtual void RunLengthy(const QString& what, const std::function<void()>& work)
+    {
+        static_cast<void>(what);
+        work();
+    }
 };

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,10 @@ public:
 
 private:
     bool Fail(const QString& text);
+    // Runs codec work through the owner (off the user-interface thread in the editor).
+    void RunLengthy(const QString& what, const std::function<void()>& work);
+    // Encodes `state` into the file `target` in the format its extension names.
+    static bool Encode(const ImageState& state, const QString& target);
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);

@@ -54,15 +54,29 @@ int CImageDoc::CodecFormat(FileType type)
     }
 }
 
+void CImageDoc::RunLengthy(const QString& what, const std::function<void()>& work)
+{
+    if (ownerWindow)
+        ownerWindow->RunLengthy(what, work);
+    else
+        work();
+}
+
 bool CImageDoc::Load(const QString& filePath)
 {
+    // Decoded before the old picture goes, so the window shows it until the new one is ready.
+    bool valid = false;
+    std::unique_ptr<ImageState> first;
+    RunLengthy(QStringLiteral("正在读取文件..."), [&] {
+        CCodecImage codec;
+        codec.Load(filePath, CodecFormat(TypeFromExtension(filePath)));
+        valid = codec.IsValid();
+        if (valid)
+            first = codec.DrawToState();
+    });
     Clear();
-    CCodecImage codec;
-    codec.Load(filePath, CodecFormat(TypeFromExtension(filePath)));
-    if (!codec.IsValid())
+    if (!valid)
         return Fail(QStringLiteral("无法打开文件"));
-    std::unique_ptr<ImageState> first = codec.DrawToState();
-    codec.Destroy();
     const QSize size = first ? first->size() : QSize();
     if (!Append(std::move(first)))
         return Fail(QStringLiteral("无法打开文件")); // memory exhausted
@@ -91,8 +105,19 @@ bool CImageDoc::WriteImage(const QString& target)
 {
     if (!loaded)
         return false;
+    bool written = false;
+    RunLengthy(QStringLiteral("正在保存文件..."), [&] { written = Encode(CurrentState(), target); });
+    // Only a finished write makes the file match the picture; after a failure the changes are
+    // still unsaved and the next close must still ask.
+    if (written)
+        modified = false;
+    return written;
+}
+
+bool CImageDoc::Encode(const ImageState& state, const QString& target)
+{
     CCodecImage codec;
-    codec.CreateFromState(CurrentState());
+    codec.CreateFromState(state);
     bool written = false;
     switch (TypeFromExtension(target)) {
     case FileType::Gif:
@@ -115,10 +140,6 @@ bool CImageDoc::WriteImage(const QString& target)
     case FileType::None:
         break;
     }
-    // Only a finished write makes the file match the picture; after a failure the changes are
-    // still unsaved and the next close must still ask.
-    if (written)
-        modified = false;
     return written;
 }
 

@@ -345,3 +345,24 @@ TEST_F(CImageDocFiles, LongPathsWork)
     prompts.saveAnswers.push_back(deep + QStringLiteral("/另存.bmp"));
     EXPECT_TRUE(doc.SaveAs()) << doc.GetErrorText().toStdString();
 }
+
+TEST_F(CImageDocFiles, CodecWorkRunsThroughTheOwnerWhileTheOldPictureStays)
+{
+    ASSERT_TRUE(doc.Load(pngPath));
+    Modify();
+    const QString bmpPath = WriteWithQt(photo, Path("second.bmp"), "bmp");
+    EXPECT_EQ(prompts.lengthyWork, QStringList{QStringLiteral("正在读取文件...")});
+    prompts.lengthyWork.clear();
+    // During the decoding of another file the document still holds the picture it had.
+    prompts.beforeLengthy = [&] {
+        EXPECT_TRUE(doc.IsLoaded());
+        EXPECT_EQ(doc.GetPath(), pngPath);
+        EXPECT_EQ(doc.UndoDepth(), 2u);
+    };
+    ASSERT_TRUE(doc.Save());
+    EXPECT_EQ(prompts.lengthyWork, (QStringList{QStringLiteral("正在保存文件..."), QStringLiteral("正在读取文件...")}));
+    prompts.beforeLengthy = [&] { EXPECT_EQ(doc.GetPath(), pngPath); };
+    ASSERT_TRUE(doc.Load(bmpPath));
+    EXPECT_EQ(doc.GetPath(), bmpPath);
+    EXPECT_EQ(prompts.lengthyWork.size(), 3);
+}

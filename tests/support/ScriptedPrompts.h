@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Answers the document's dialogs from a script and records what was asked.
 class ScriptedPrompts : public CDocumentPrompts
@@ -16,6 +17,8 @@ public:
     QStringList questions; // "caption|text" of every question asked
     QList<QList<FileFilter>> openFilterLists;
     QList<QList<FileFilter>> saveFilterLists;
+    QStringList lengthyWork;              // `what` of every RunLengthy, in order
+    std::function<void()> beforeLengthy; // runs before each piece of lengthy work
 
     std::optional<QString> ChooseOpenFile(const QList<FileFilter>& filters) override
     {
@@ -31,6 +34,14 @@ public:
     {
         questions.append(caption + QLatin1Char('|') + text);
         return Next(questionAnswers, Answer::Cancel);
+    }
+
+    void RunLengthy(const QString& what, const std::function<void()>& work) override
+    {
+        lengthyWork.append(what);
+        if (beforeLengthy)
+            beforeLengthy();
+        work();
     }
 
 private:
