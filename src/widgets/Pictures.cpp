@@ -1,0 +1,43 @@
+#include "widgets/Pictures.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace Pictures {
+
+QImage Render(const QString& name, QSize size, QRgb background)
+{
+    QSvgRenderer renderer(QStringLiteral(":/pictures/%1.svg").arg(name));
+    if (!renderer.isValid() || size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(background);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+QPixmap Masked(const QString& name, QSize size)
+{
+    // Rendered onto transparency, so antialiased edges do not take on the key colour; magenta the
+    // picture paints itself is then cut out as well.
+    constexpr QRgb Magenta = 0xFFFF00FFu;
+    QSvgRenderer renderer(QStringLiteral(":/pictures/%1.svg").arg(name));
+    if (!renderer.isValid() || size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter);
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (row[x] == Magenta)
+                row[x] = 0;
+    }
+    return QPixmap::fromImage(image);
+}
+
+} // namespace Pictures
