@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+
+// While it exists, no mouse, key, shortcut or close request of the user reaches any window of the
+// application: they are dropped, not queued. Paint and timer events go on. User-interface thread
+// only.
+class CInputBlocker : public QObject
+{
+    Q_OBJECT
+
+public:
+    CInputBlocker();
+    ~CInputBlocker() override;
+
+    int Swallowed() const { return swallowed; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int swallowed = 0;
+};

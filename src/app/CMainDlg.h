@@ -1,0 +1,141 @@
+#pragma once
+
+#include "app/EffectCommand.h"
+#include "canvas/SelectionKind.h"
+#include "notify/NoticeKind.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CDocumentPrompts;
+class CDrawView;
+class CFilePrompts;
+class CImageButton;
+class CImageDoc;
+class CMainDlg;
+class CNotifyPopup;
+class QAction;
+class QGroupBox;
+class QKeySequence;
+class QMenu;
+class QMenuBar;
+
+// Runs the effect dialog of a command modally on the main window and returns how it ended (100
+// confirmed, anything else cancelled), or nothing when there is no dialog for the command.
+using EffectDialogRunner = std::function<std::optional<int>(CMainDlg&, EffectCommand)>;
+
+// The main window: menu, toolbar strip and canvas. It routes every command to the document and
+// reports the outcome in the popup. Run with exec(); it ends with 0 when closed.
+class CMainDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Command numbers of the menu items (the toolbar buttons and keys run the same commands).
+    enum Command : int
+    {
+        Open = 32771,
+        Save = 32772,
+        SaveAs = 32773,
+        CloseFile = 32774,
+        Exit = 32775,
+        Undo = 32776,
+        Redo = 32777,
+        Copy = 32792,
+        ToolPointer = 32784,
+        ToolRectangle = 32778,
+        ToolEllipse = 32779,
+        ToolPolygon = 32780,
+        ToolFreeform = 32781,
+        Gray = 32782,
+        Invert = 32785,
+        Brightness = 32786,
+        Rgb = 32787,
+        Line = 32788,
+        Dot = 32789,
+        ColorFilter = 32790,
+        SolidFill = 32791,
+        Threshold = 32793,
+        About = 32783,
+    };
+
+    explicit CMainDlg(QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // The canvas, which owns the document; the effect dialogs reach the picture through it.
+    CDrawView* Canvas() const { return canvas; }
+    CImageDoc& Document() const;
+    // Null once the window has been closed.
+    CNotifyPopup* Popup() const { return popup.get(); }
+
+    // Pushes the tool's button and checks its menu item, releasing the others; tells the canvas
+    // only while an image is loaded.
+    void SelectTool(SelectionKind kind);
+
+    void SetEffectDialogRunner(EffectDialogRunner runner) { effectDialogs = std::move(runner); }
+    // For tests: answers the document's dialogs with `prompts` (not owned, outlives the window)
+    // instead of the window's own; null brings the window's own back.
+    void SetPrompts(CDocumentPrompts* prompts);
+
+    // Runs a command as its menu item, key or button does.
+    void RunCommand(int command);
+    QAction* MenuAction(int command) const { return actions.value(command); }
+    // Toolbar buttons by control number (1001 to 1007, 1014 to 1018).
+    CImageButton* ToolbarButton(int control) const { return buttons.value(control); }
+    QMenuBar* MenuBar() const { return menuBar; }
+
+public Q_SLOTS:
+    // Enter and Esc never end the main window; only closing does.
+    void accept() override {}
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenu();
+    QAction* AddMenuItem(QMenu* menu, int command, const QString& text);
+    void BindShortcuts();
+    void Bind(const QKeySequence& keys, int command);
+    void BuildToolbar();
+    void LayOut();
+
+    // Command handlers.
+    void OnOpen();
+    void OnSave();
+    void OnSaveAs();
+    void OnCloseFile();
+    void OnUndo();
+    void OnRedo();
+    void OnCopy();
+    void OnInvert();
+    void OnEffect(EffectCommand command);
+    void OnAbout();
+
+    // True when an image is loaded; otherwise shows `refusal` as a warning.
+    bool Guard(const QString& refusal);
+    void Notify(NoticeKind kind, const QString& text);
+    // Reports the outcome of a document operation that leaves its reason in errorText.
+    void Report(bool done, const QString& success);
+    // Brings scroll sizes and caption in line with an emptied document (it empties itself when a
+    // written file cannot be read back) and repaints the canvas.
+    void Repaint();
+
+    QMenuBar* menuBar = nullptr;
+    QWidget* client = nullptr;          // everything below the menu bar
+    std::array<QGroupBox*, 2> frames{}; // 1000 and 1008: the toolbar strip's frame
+    CDrawView* canvas = nullptr;
+    std::unique_ptr<CNotifyPopup> popup;
+    std::unique_ptr<CFilePrompts> filePrompts;
+    QHash<int, QAction*> actions;
+    QHash<int, CImageButton*> buttons;
+    QHash<int, std::function<void()>> handlers;
+    EffectDialogRunner effectDialogs;
+};

@@ -1,0 +1,165 @@
+// The command handlers: guard, call the document or a dialog, report, repaint.
+#include "app/CAboutDlg.h"
+#include "app/CMainApp.h"
+#include "app/CMainDlg.h"
+#include "canvas/CDrawView.h"
+#include "notify/CNotifyPopup.h"
+
+namespace {
+
+struct EffectTexts
+{
+    const char* refusal; // UTF-8
+    const char* success;
+};
+
+// Indexed by EffectCommand.
+constexpr EffectTexts effectTexts[] = {
+    {"没有打开任何文件,无法进行灰度处理操作", "灰度处理成功"},
+    {"没有打开任何文件,无法进行明暗处理操作", "明暗处理成功"},
+    {"没有打开任何文件,无法进行RGB处理操作", "RGB处理成功"},
+    {"没有打开任何文件,无法进行线处理操作", "线处理成功"},
+    {"没有打开任何文件,无法进行点处理操作", "点处理成功"},
+    {"没有打开任何文件,无法进行颜色过滤处理操作", "颜色过滤处理成功"},
+    {"没有打开任何文件,无法进行单色填充处理操作", "单色填充处理成功"},
+    {"没有打开任何文件,无法进行二值化处理操作", "二值化处理成功"},
+};
+
+constexpr int effectConfirmed = 100;
+
+} // namespace
+
+bool CMainDlg::Guard(const QString& refusal)
+{
+    if (Document().IsLoaded())
+        return true;
+    Notify(NoticeKind::Warning, refusal);
+    return false;
+}
+
+void CMainDlg::Notify(NoticeKind kind, const QString& text)
+{
+    if (popup)
+        popup->ShowMessage(kind, text);
+}
+
+void CMainDlg::Report(bool done, const QString& success)
+{
+    if (done)
+        Notify(NoticeKind::Success, success);
+    else
+        Notify(NoticeKind::Failure, Document().GetErrorText());
+}
+
+void CMainDlg::Repaint()
+{
+    if (!Document().IsLoaded()) {
+        if (!canvas->GetScrollSizes().isEmpty())
+            canvas->SetScrollSizes(QSize(0, 0));
+        setWindowTitle(appCaption);
+    }
+    canvas->Redraw();
+}
+
+void CMainDlg::OnOpen()
+{
+    CImageDoc& doc = Document();
+    if (!doc.Open()) {
+        // The previous image is closed by now, so the caption must not name it; the canvas is
+        // left as it is.
+        setWindowTitle(appCaption);
+        Notify(NoticeKind::Failure, QStringLiteral("文件打开失败"));
+        return;
+    }
+    canvas->SetScrollSizes(QSize(static_cast<int>(doc.GetWidth()), static_cast<int>(doc.GetHeight())));
+    Notify(NoticeKind::Success, QStringLiteral("文件打开成功"));
+    setWindowTitle(doc.GetPath());
+    canvas->Redraw();
+    SelectTool(SelectionKind::None);
+}
+
+void CMainDlg::OnSave()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法保存"))) {
+        const bool saved = Document().Save();
+        Report(saved, QStringLiteral("文件: ") + Document().GetPath() + QStringLiteral(" 保存成功"));
+    }
+    Repaint();
+}
+
+void CMainDlg::OnSaveAs()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法另存为"))) {
+        const bool saved = Document().SaveAs();
+        Report(saved, QStringLiteral("文件另存为成功"));
+        if (saved)
+            setWindowTitle(Document().GetPath());
+    }
+    Repaint();
+}
+
+void CMainDlg::OnCloseFile()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法关闭"))) {
+        const bool closed = Document().CloseWithPrompt();
+        Report(closed, QStringLiteral("文件成功关闭"));
+        if (closed) {
+            canvas->SetScrollSizes(QSize(0, 0));
+            setWindowTitle(appCaption);
+        }
+    }
+    Repaint();
+}
+
+void CMainDlg::OnUndo()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法实现撤消操作")))
+        Report(Document().Undo(), QStringLiteral("撤消成功"));
+    Repaint();
+}
+
+void CMainDlg::OnRedo()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法实现重复操作")))
+        Report(Document().Redo(), QStringLiteral("重复成功"));
+    Repaint();
+}
+
+// The picture does not change, so the canvas is not repainted; a failed copy shows nothing.
+void CMainDlg::OnCopy()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法进行复制操作")) && Document().CopyToClipboard())
+        Notify(NoticeKind::Success, QStringLiteral("复制成功"));
+}
+
+void CMainDlg::OnInvert()
+{
+    if (Guard(QStringLiteral("没有打开任何文件,无法进行反色处理操作"))) {
+        if (Document().ApplyInvert())
+            Notify(NoticeKind::Success, QStringLiteral("反色处理成功"));
+        else
+            Notify(NoticeKind::Failure, QStringLiteral("反色处理失败"));
+    }
+    Repaint();
+}
+
+// The dialog previews by putting states on the document; when it closes, the newest state is its
+// last preview, kept when confirmed and dropped otherwise.
+void CMainDlg::OnEffect(EffectCommand command)
+{
+    const EffectTexts& texts = effectTexts[static_cast<std::size_t>(command)];
+    if (Guard(QString::fromUtf8(texts.refusal))) {
+        const std::optional<int> result = effectDialogs ? effectDialogs(*this, command) : std::nullopt;
+        if (result && *result == effectConfirmed)
+            Notify(NoticeKind::Success, QString::fromUtf8(texts.success));
+        else if (result)
+            Document().DropNewest();
+    }
+    Repaint();
+}
+
+void CMainDlg::OnAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}

@@ -1,0 +1,220 @@
+#include "MainWindowFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QTimer>
+
+#include "app/CAboutDlg.h"
+#include "widgets/CImageButton.h"
+
+namespace {
+
+struct GuardCase
+{
+    int command;
+    const char* refusal;
+    bool repaints;
+};
+
+const GuardCase guardCases[] = {
+    {CMainDlg::Save, "没有打开任何文件,无法保存", true},
+    {CMainDlg::SaveAs, "没有打开任何文件,无法另存为", true},
+    {CMainDlg::CloseFile, "没有打开任何文件,无法关闭", true},
+    {CMainDlg::Undo, "没有打开任何文件,无法实现撤消操作", true},
+    {CMainDlg::Redo, "没有打开任何文件,无法实现重复操作", true},
+    {CMainDlg::Copy, "没有打开任何文件,无法进行复制操作", false},
+    {CMainDlg::Invert, "没有打开任何文件,无法进行反色处理操作", true},
+    {CMainDlg::Gray, "没有打开任何文件,无法进行灰度处理操作", true},
+    {CMainDlg::Brightness, "没有打开任何文件,无法进行明暗处理操作", true},
+    {CMainDlg::Rgb, "没有打开任何文件,无法进行RGB处理操作", true},
+    {CMainDlg::Line, "没有打开任何文件,无法进行线处理操作", true},
+    {CMainDlg::Dot, "没有打开任何文件,无法进行点处理操作", true},
+    {CMainDlg::ColorFilter, "没有打开任何文件,无法进行颜色过滤处理操作", true},
+    {CMainDlg::SolidFill, "没有打开任何文件,无法进行单色填充处理操作", true},
+    {CMainDlg::Threshold, "没有打开任何文件,无法进行二值化处理操作", true},
+};
+
+class GuardTest : public MainWindowTest, public ::testing::WithParamInterface<GuardCase>
+{
+};
+
+constexpr int successSymbol = static_cast<int>(NoticeKind::Success);
+constexpr int failureSymbol = static_cast<int>(NoticeKind::Failure);
+constexpr int warningSymbol = static_cast<int>(NoticeKind::Warning);
+
+} // namespace
+
+TEST_P(GuardTest, WithoutImageShowsItsOwnRefusalAsWarning)
+{
+    bool dialogRan = false;
+    window->SetEffectDialogRunner([&](CMainDlg&, EffectCommand) {
+        dialogRan = true;
+        return std::optional<int>(100);
+    });
+    PaintsSinceLastCall();
+    window->MenuAction(GetParam().command)->trigger();
+    EXPECT_EQ(Popup().MessageText(), QString::fromUtf8(GetParam().refusal));
+    EXPECT_EQ(Popup().VisibleSymbol(), warningSymbol);
+    EXPECT_FALSE(dialogRan);
+    EXPECT_TRUE(prompts.saveFilterLists.isEmpty());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvel"));
+    EXPECT_EQ(PaintsSinceLastCall() > 0, GetParam().repaints);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryGuardedCommand, GuardTest, ::testing::ValuesIn(guardCases));
+
+TEST_F(MainWindowTest, OpenSetsSizeCaptionAndRepaints)
+{
+    const QString path = WritePicture(QStringLiteral("a.png"), 64, 48);
+    PaintsSinceLastCall();
+    OpenPicture(path);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开成功"));
+    EXPECT_EQ(Popup().VisibleSymbol(), successSymbol);
+    EXPECT_EQ(window->windowTitle(), path);
+    EXPECT_EQ(window->Canvas()->GetScrollSizes(), QSize(64, 48));
+    EXPECT_GT(PaintsSinceLastCall(), 0);
+}
+
+TEST_F(MainWindowTest, CancelledOpenShowsFailureWithoutRepaint)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    PaintsSinceLastCall();
+    prompts.openAnswers.push_back(std::nullopt);
+    Press(Qt::Key_O);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
+    EXPECT_EQ(Popup().VisibleSymbol(), failureSymbol);
+    EXPECT_FALSE(Doc().IsLoaded());
+    EXPECT_EQ(PaintsSinceLastCall(), 0);
+    // The old file is closed, so the caption no longer names it.
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvel"));
+}
+
+TEST_F(MainWindowTest, UndoOnAFreshImageFailsWithTheDocumentsText)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    Press(Qt::Key_Z);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("已经撤消到第一个状态了"));
+    EXPECT_EQ(Popup().VisibleSymbol(), failureSymbol);
+}
+
+TEST_F(MainWindowTest, InvertUndoAndRedoReportAndRepaint)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    const QImage original = Doc().CurrentState().ReadAll();
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("反色处理成功"));
+    EXPECT_NE(Doc().CurrentState().ReadAll(), original);
+    PaintsSinceLastCall();
+    Press(Qt::Key_Z);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("撤消成功"));
+    EXPECT_EQ(Doc().CurrentState().ReadAll(), original);
+    EXPECT_GT(PaintsSinceLastCall(), 0);
+    Press(Qt::Key_Y);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("重复成功"));
+    EXPECT_EQ(Popup().VisibleSymbol(), successSymbol);
+}
+
+TEST_F(MainWindowTest, SaveNamesThePathAndRestartsTheHistory)
+{
+    const QString path = WritePicture(QStringLiteral("a.png"));
+    OpenPicture(path);
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    Press(Qt::Key_S);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件: ") + path + QStringLiteral(" 保存成功"));
+    EXPECT_EQ(Popup().VisibleSymbol(), successSymbol);
+    EXPECT_FALSE(Doc().IsModified());
+    Press(Qt::Key_Z);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("已经撤消到第一个状态了"));
+}
+
+TEST_F(MainWindowTest, SaveAsAndCloseFileFollowTheCaption)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    const QString copy = dir.filePath(QStringLiteral("b.bmp"));
+    prompts.saveAnswers.push_back(copy);
+    QTest::mouseClick(window->ToolbarButton(1003), Qt::LeftButton);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件另存为成功"));
+    EXPECT_EQ(window->windowTitle(), copy);
+
+    prompts.saveAnswers.push_back(std::nullopt);
+    window->MenuAction(CMainDlg::SaveAs)->trigger();
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("用户取消了文件另存为"));
+    EXPECT_EQ(Popup().VisibleSymbol(), failureSymbol);
+
+    QTest::mouseClick(window->ToolbarButton(1007), Qt::LeftButton);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件成功关闭"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvel"));
+    EXPECT_EQ(window->Canvas()->GetScrollSizes(), QSize(0, 0));
+    EXPECT_FALSE(Doc().IsLoaded());
+}
+
+TEST_F(MainWindowTest, CtrlCCopiesWithoutChangingTheToolOrRepainting)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png"), 32, 24));
+    Press(Qt::Key_R);
+    QGuiApplication::clipboard()->clear();
+    PaintsSinceLastCall();
+    Press(Qt::Key_C);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("复制成功"));
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(32, 24));
+    EXPECT_EQ(window->Canvas()->GetTool(), SelectionKind::Rectangle);
+    EXPECT_EQ(PaintsSinceLastCall(), 0);
+}
+
+TEST_F(MainWindowTest, EffectDialogsKeepTheirPreviewOnlyWhenConfirmed)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    const QImage original = Doc().CurrentState().ReadAll();
+    int answer = 2;
+    QList<EffectCommand> asked;
+    window->SetEffectDialogRunner([&](CMainDlg& owner, EffectCommand command) {
+        asked.append(command);
+        owner.Canvas()->doc.ApplyInvert(); // the dialog's last preview
+        return std::optional<int>(answer);
+    });
+
+    Popup().ShowMessage(NoticeKind::Warning, QStringLiteral("before"));
+    window->MenuAction(CMainDlg::Gray)->trigger();
+    EXPECT_EQ(Doc().CurrentState().ReadAll(), original);
+    EXPECT_EQ(Doc().UndoDepth(), 1u);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("before"));
+
+    answer = 100;
+    PaintsSinceLastCall();
+    window->MenuAction(CMainDlg::Threshold)->trigger();
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("二值化处理成功"));
+    EXPECT_EQ(Popup().VisibleSymbol(), successSymbol);
+    EXPECT_EQ(Doc().UndoDepth(), 2u);
+    EXPECT_GT(PaintsSinceLastCall(), 0);
+    EXPECT_EQ(asked, (QList<EffectCommand>{EffectCommand::Gray, EffectCommand::Threshold}));
+}
+
+TEST_F(MainWindowTest, EffectCommandWithoutDialogChangesNothing)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    window->SetEffectDialogRunner([](CMainDlg&, EffectCommand) { return std::optional<int>(); });
+    window->MenuAction(CMainDlg::Dot)->trigger();
+    EXPECT_EQ(Doc().UndoDepth(), 2u);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("反色处理成功"));
+}
+
+TEST_F(MainWindowTest, AboutRunsFromItsMenuItemAndButton)
+{
+    int shown = 0;
+    const auto closeAbout = [&] {
+        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        if (!about)
+            return;
+        ++shown;
+        EXPECT_EQ(about->windowTitle(), QStringLiteral("关于Quorvel"));
+        QTest::keyClick(about, Qt::Key_Escape);
+    };
+    QTimer::singleShot(0, closeAbout);
+    window->MenuAction(CMainDlg::About)->trigger();
+    QTimer::singleShot(0, closeAbout);
+    QTest::mouseClick(window->ToolbarButton(1006), Qt::LeftButton);
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(window->isVisible());
+}
