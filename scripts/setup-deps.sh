@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+    qt6-translations-l10n fonts-noto-cjk
     libgif-dev libimagequant-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )
@@ -13,6 +14,14 @@ case "${1:-}" in
 --tests)
     # Broken and unusual GIF/JPEG/PNG files the decoder tests feed to the codec.
     packages+=(gdk-pixbuf-tests)
+    # The validators of the launcher and the software centre description.
+    packages+=(desktop-file-utils appstream)
+    # The keyboard session against the real editor: a virtual X server and synthetic input.
+    packages+=(python3 xvfb xauth xdotool)
+    ;;
+--screenshot)
+    # scripts/screenshot.sh: a virtual X server, synthetic input and a screen grabber.
+    packages+=(python3 xvfb xauth xdotool imagemagick)
     ;;
 --peers)
     # The libraries bench/peers.py times our effects against.

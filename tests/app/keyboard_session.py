@@ -1,0 +1,318 @@
+#!/usr/bin/python3
+"""Drives the real editor on an X server through the keyboard: open a PNG through the file
+dialog, invert it from the menu, save, exit; then checks the file holds the inverted picture.
+
+Usage: keyboard_session.py PATH_TO_QUORVEL
+
+Uses $DISPLAY when set, otherwise starts its own Xvfb. No window manager is needed: a modal
+window takes the X input focus when it is mapped, but when one closes the focus falls back to
+the root window, so the session puts the focus on the main window itself (xdotool windowfocus)
+before every key sequence meant for it.
+"""
+
+import os
+import select
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+TIMEOUT = 60.0
+POLL = 0.05
+WIDTH, HEIGHT = 40, 30
+
+
+class Failure(Exception):
+    pass
+
+
+# --- PNG, just enough: write 8-bit RGB, read the 8-bit colour types Qt writes ---------------
+
+def write_png(path, width, height, pixels):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = bytearray()
+    for y in range(height):
+        raw.append(0)
+        for x in range(width):
+            raw.extend(pixels[y * width + x])
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(bytes(raw))))
+        f.write(chunk(b"IEND", b""))
+
+
+def read_png(path):
+    """Returns (width, height, [(r, g, b), ...]) for a non-interlaced 8-bit PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure(f"{path} is not a PNG file")
+    pos, idat, palette, header = 8, bytearray(), None, None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+    width, height, depth, colour, _, _, interlace = header
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}.get(colour)
+    if depth != 8 or channels is None or interlace != 0:
+        raise Failure(f"{path}: unsupported PNG layout (depth {depth}, colour type {colour}, "
+                      f"interlace {interlace})")
+    raw = zlib.decompress(bytes(idat))
+    stride = width * channels
+    previous = bytearray(stride)
+    pixels = []
+    for y in range(height):
+        start = y * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            a = line[i - channels] if i >= channels else 0
+            b = previous[i]
+            c = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + b) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 0xFF
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                predictor = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + predictor) & 0xFF
+        previous = line
+        for x in range(width):
+            px = line[x * channels:(x + 1) * channels]
+            if colour in (0, 4):
+                pixels.append((px[0], px[0], px[0]))
+            elif colour == 3:
+                pixels.append(palette[px[0]])
+            else:
+                pixels.append(tuple(px[:3]))
+    return width, height, pixels
+
+
+def test_picture():
+    # Every channel differs from the others and the extremes 0 and 255 occur, so a swapped
+    # channel or an untouched pixel shows.
+    return [((x * 255) // (WIDTH - 1), (y * 255) // (HEIGHT - 1), (x * 7 + y * 13) % 256)
+            for y in range(HEIGHT) for x in range(WIDTH)]
+
+
+# --- the session ------------------------------------------------------------------------
+
+class Session:
+    def __init__(self, binary, workdir):
+        self.binary = binary
+        self.workdir = workdir
+        self.deadline = time.monotonic() + TIMEOUT
+        self.xvfb = None
+        self.app = None
+        self.display = os.environ.get("DISPLAY")
+        self.log_path = os.path.join(workdir, "quorvel.log")
+
+    def remaining(self):
+        return max(0.1, self.deadline - time.monotonic())
+
+    def wait_for(self, what, probe):
+        """Polls probe() until it returns something true; fails naming what it waited for."""
+        print(f"waiting for {what}", flush=True)
+        while True:
+            value = probe()
+            if value:
+                return value
+            if self.app is not None and self.app.poll() is not None:
+                raise Failure(f"quorvel exited with code {self.app.returncode} "
+                              f"while waiting for {what}")
+            if time.monotonic() > self.deadline:
+                raise Failure(f"timed out after {TIMEOUT:.0f} s waiting for {what}")
+            time.sleep(POLL)
+
+    def xdotool(self, *args, check=True):
+        env = dict(os.environ, DISPLAY=self.display)
+        result = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                                timeout=self.remaining())
+        if check and result.returncode != 0:
+            raise Failure(f"xdotool {' '.join(args)} failed: {result.stderr.strip()}")
+        return result.stdout.strip()
+
+    def start_x(self):
+        if self.display:
+            print(f"using DISPLAY={self.display}", flush=True)
+            return
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        # Xvfb writes its display number once it accepts connections.
+        with os.fdopen(read_end, "rb") as pipe:
+            ready, _, _ = select.select([pipe], [], [], min(10.0, self.remaining()))
+            number = pipe.readline().strip() if ready else b""
+        if not number:
+            raise Failure("Xvfb did not start (no display number on -displayfd)")
+        self.display = ":" + number.decode()
+        print(f"started Xvfb on {self.display}", flush=True)
+
+    def start_app(self):
+        runtime = os.path.join(self.workdir, "runtime")
+        os.mkdir(runtime, 0o700)
+        # In a sanitizer build, LeakSanitizer reports what libdbus keeps after failing to reach a
+        # session bus; that is not ours, so only it is suppressed.
+        suppressions = os.path.join(self.workdir, "lsan-suppressions")
+        with open(suppressions, "w") as f:
+            f.write("leak:libdbus-1.so\n")
+        lsan = os.environ.get("LSAN_OPTIONS", "")
+        env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb",
+                   LSAN_OPTIONS=(lsan + ":" if lsan else "") + f"suppressions={suppressions}",
+                   # Qt's own file dialog whatever desktop the machine runs.
+                   QT_QPA_PLATFORMTHEME="generic",
+                   XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(self.workdir, "config"),
+                   XDG_CACHE_HOME=os.path.join(self.workdir, "cache"),
+                   XDG_DATA_HOME=os.path.join(self.workdir, "data"))
+        self.log = open(self.log_path, "wb")
+        self.app = subprocess.Popen([self.binary], cwd=self.workdir, env=env,
+                                    stdout=self.log, stderr=subprocess.STDOUT)
+
+    def windows(self):
+        """Visible top-level windows of the editor, as {id: (name, width, height)}."""
+        ids = self.xdotool("search", "--onlyvisible", "--pid", str(self.app.pid), check=False)
+        found = {}
+        for wid in ids.split():
+            name = self.xdotool("getwindowname", wid, check=False)
+            shape = self.xdotool("getwindowgeometry", "--shell", wid, check=False)
+            values = dict(line.split("=", 1) for line in shape.splitlines() if "=" in line)
+            if "WIDTH" in values:
+                found[wid] = (name, int(values["WIDTH"]), int(values["HEIGHT"]))
+        return found
+
+    def focus(self, wid):
+        if self.xdotool("getwindowfocus", check=False) != wid:
+            self.xdotool("windowfocus", "--sync", wid)
+
+    def keys(self, wid, *keys):
+        self.focus(wid)
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def run(self, input_path):
+        original = open(input_path, "rb").read()
+        self.start_x()
+        self.start_app()
+
+        splash = self.wait_for("the splash window", lambda: next(iter(self.windows()), None))
+        self.keys(splash, "Escape")
+        self.wait_for("the splash to close after Esc", lambda: splash not in self.windows())
+
+        # The main window is the tallest one left (the notification popup is a thin strip).
+        def main_window():
+            shown = self.windows()
+            titled = [w for w, (name, _, _) in shown.items() if name.startswith("Quorvel")]
+            return max(titled, key=lambda w: shown[w][2], default=None)
+        main = self.wait_for('the main window titled "Quorvel"', main_window)
+
+        self.keys(main, "ctrl+o")
+        # The modal dialog takes the focus when it is mapped, the notification popup never does;
+        # only once it holds the focus do typed keys reach it rather than the blocked main window.
+        def focused_dialog():
+            focused = self.xdotool("getwindowfocus", check=False)
+            return focused if focused != main and focused in self.windows() else None
+        dialog = self.wait_for("the file open dialog to appear with the focus after Ctrl+O",
+                               focused_dialog)
+        self.xdotool("type", "--delay", "5", input_path)
+        self.xdotool("key", "Return")
+        self.wait_for("the file dialog to close", lambda: dialog not in self.windows())
+        self.wait_for("the main window's caption to show the opened path",
+                      lambda: input_path in self.xdotool("getwindowname", main, check=False))
+
+        # Alt+D opens the effects menu with its first item current; the second is invert.
+        self.keys(main, "alt+d")
+        self.xdotool("key", "Down", "Return")
+        self.keys(main, "ctrl+s")
+        self.wait_for("the saved file to change on disk",
+                      lambda: open(input_path, "rb").read() != original)
+
+        self.keys(main, "alt+f")
+        self.xdotool("key", "x")
+        self.wait_for("quorvel to exit after the exit command",
+                      lambda: self.app.poll() is not None)
+        if self.app.returncode != 0:
+            raise Failure(f"quorvel exited with code {self.app.returncode}")
+
+    def describe(self):
+        if self.app is not None and self.app.poll() is None:
+            try:
+                print(f"editor windows: {self.windows()}", file=sys.stderr)
+                print(f"focus: {self.xdotool('getwindowfocus', check=False)}", file=sys.stderr)
+            except Exception as error:  # the report must not hide the first failure
+                print(f"(could not list windows: {error})", file=sys.stderr)
+
+    def stop(self):
+        if self.app is not None:
+            if self.app.poll() is None:
+                self.app.kill()
+                self.app.wait()
+            self.log.close()
+            self.app = None
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+            self.xvfb = None
+
+
+def check_inverted(path, picture):
+    width, height, saved = read_png(path)
+    if (width, height) != (WIDTH, HEIGHT):
+        raise Failure(f"saved picture is {width}x{height}, expected {WIDTH}x{HEIGHT}")
+    expected = [tuple(255 - c for c in px) for px in picture]
+    wrong = [i for i in range(len(saved)) if saved[i] != expected[i]]
+    if wrong:
+        i = wrong[0]
+        raise Failure(f"{len(wrong)} pixels are not inverted; first at "
+                      f"({i % WIDTH}, {i // WIDTH}): {saved[i]}, expected {expected[i]}")
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(next(l for l in __doc__.splitlines() if l.startswith("Usage")), file=sys.stderr)
+        return 2
+    binary = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory(prefix="quorvel-session-") as workdir:
+        input_path = os.path.join(workdir, "picture.png")
+        picture = test_picture()
+        write_png(input_path, WIDTH, HEIGHT, picture)
+        session = Session(binary, workdir)
+        try:
+            session.run(input_path)
+            check_inverted(input_path, picture)
+        except (Failure, subprocess.TimeoutExpired) as error:
+            print(f"FAILED: {error}", file=sys.stderr)
+            session.describe()
+            session.stop()
+            if os.path.exists(session.log_path):
+                with open(session.log_path, "rb") as log:
+                    text = log.read().decode(errors="replace").strip()
+                if text:
+                    print("--- quorvel output ---\n" + text, file=sys.stderr)
+            return 1
+        finally:
+            session.stop()
+    print("the saved file holds the inverted picture")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
