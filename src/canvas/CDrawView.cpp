@@ -70,15 +70,17 @@ qreal PatternSteps(QPoint a, QPoint b)
     return qreal(std::max(std::abs(std::int64_t(a.x()) - b.x()), std::abs(std::int64_t(a.y()) - b.y())));
 }
 
-// Draws only the runs of segments that meet `visible`, so a long stroke costs what shows of it; each
-// run starts at the dot pattern's phase there, as if the whole line had been drawn.
+// Draws only the runs of segments that meet `visible`, so a long stroke costs what shows of it. Each
+// run starts at the dot pattern's phase there, so the segments left out do not move the dots.
 void DrawPolyline(QPainter& painter, const QPoint* points, qsizetype count, const QRect& visible)
 {
-    const QRect area = visible.adjusted(-100000, -100000, 100000, 100000); // the pen's cap reaches half a pixel beyond
+    const QRect area = visible.adjusted(-1, -1, 1, 1); // the pen's cap reaches half a pixel beyond
     QPen pen = painter.pen();
     qreal period = 0;
     for (const qreal length : pen.dashPattern())
         period += length;
+    if (period <= 0)
+        period = 1; // a solid pen has no pattern
     qreal phase = 0;
     qsizetype i = 0;
     while (i + 1 < count) {
@@ -162,31 +164,27 @@ void CDrawView::resizeEvent(QResizeEvent* event)
 
 // Painting
 
+// The viewport paints into Qt's backing store, which is already an off-screen buffer presented in
+// one flush, so the frame is composed there directly: a buffer of our own would only add a copy.
 void CDrawView::paintEvent(QPaintEvent*)
 {
     const QSize size = viewport()->size();
     if (size.isEmpty())
         return;
-    if (backBuffer.size() != size)
-        backBuffer = QImage(size, QImage::Format_RGB32);
-    if (backBuffer.isNull())
-        return; // out of memory: the window stays as it was
-    Compose(backBuffer);
-    QPainter window(viewport());
-    window.setCompositionMode(QPainter::CompositionMode_Source);
-    window.drawImage(0, 0, backBuffer);
+    QPainter painter(viewport());
+    Compose(painter, size);
 }
 
-void CDrawView::Compose(QImage& buffer)
+void CDrawView::Compose(QPainter& painter, QSize size)
 {
-    const QRect view(ScrollPosition(), buffer.size());
+    const QRect view(ScrollPosition(), size);
     const QRect image(0, 0, int(doc.GetWidth()), int(doc.GetHeight()));
     const QRect visible = doc.IsLoaded() ? view.intersected(image) : QRect();
     const QRect covered = visible.translated(-view.topLeft());
 
-    QPainter painter(&buffer);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     // White only where the picture will not lie: the same frame as filling all first, one pass less.
-    for (const QRect& blank : QRegion(buffer.rect()).subtracted(QRegion(covered)))
+    for (const QRect& blank : QRegion(QRect(QPoint(0, 0), size)).subtracted(QRegion(covered)))
         painter.fillRect(blank, Qt::white);
     if (visible.isEmpty())
         return;

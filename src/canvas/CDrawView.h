@@ -61,8 +61,8 @@ private:
     void ReleaseFreeform(QPoint p, bool inside);
 
     void UpdateScrollBars();
-    // Draws the visible part of the canvas into `buffer`, whose top-left is ScrollPosition().
-    void Compose(QImage& buffer);
+    // Draws the visible part of the canvas, `size` pixels whose top-left is ScrollPosition().
+    void Compose(QPainter& painter, QSize size);
     // The rubber band while drawing, else the committed selection's outline; image coordinates.
     void DrawOutline(QPainter& painter, const QRect& visible) const;
 
@@ -72,6 +72,4 @@ private:
     QPoint anchor;
     QPoint current;
     QSize scrollSize;
-    // Kept between paints: a fresh viewport-sized image per frame costs page faults on every pixel.
-    QImage backBuffer;
 };

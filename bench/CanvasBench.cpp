@@ -1,0 +1,309 @@
+// Costs of the canvas on a 6000 × 4000 photo-like picture in a 1920 × 1080 viewport: a full paint
+// with an elliptical selection outlined, and one mouse move of a freehand stroke of 10,000 points
+// with the repaint it causes. Paints are forced with viewport()->repaint(), which runs the real paint
+// event synchronously into the window's backing store, so Qt's own share of a frame is included;
+// paints_per_iteration shows that each step painted once.
+//
+// Each step is timed beside one memcpy of the viewport's bytes in the same iteration, so both see the
+// same load and cache state (ratio_to_memcpy, of the medians); ratio_to_warm_memcpy compares with the
+// same memcpy repeated back to back beforehand, its buffers kept in the cache.
+//
+// Run (Release build, nothing else compiling):
+//   cmake -S . -B build-canvas-rel -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF
+//   cmake --build build-canvas-rel -j2 --target quorvel_canvas_bench
+//   build-canvas-rel/bench/quorvel_canvas_bench
+//
+// Targets, as ratio_to_memcpy: a paint <= 3, a freehand move <= 5.
+#include "canvas/CDrawView.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int W = 6000;
+constexpr int H = 4000;
+constexpr QSize Viewport(1920, 1080);
+constexpr int StrokePoints = 10000;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+// Gradients with some noise, so the encoder and the copies see ordinary pixels.
+QImage Photo()
+{
+    QImage image(W, H, QImage::Format_RGB32);
+    unsigned noise = 1;
+    for (int y = 0; y < H; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < W; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int n = int(noise >> 29);
+            row[x] = qRgb(int(127 + 100 * std::sin(x * 0.01)) + n, int(127 + 100 * std::cos(y * 0.013)) + n,
+                          (x + y) * 255 / (W + H));
+        }
+    }
+    return image;
+}
+
+// Counts the paints that reach the viewport, to check that each repaint really painted.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+struct Canvas
+{
+    CDrawView view;
+    PaintCounter counter;
+    bool ready = false;
+
+    Canvas()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("photo.bmp"));
+        if (!dir.isValid() || !Photo().save(path, "BMP") || !view.doc.Load(path))
+            return;
+        view.SetScrollSizes(QSize(W, H));
+        view.setFrameShape(QFrame::NoFrame);
+        view.resize(Viewport);
+        view.show();
+        QCoreApplication::processEvents();
+        // The scroll bars take their share of the window: grow it until the viewport has the size.
+        view.resize(view.size() + Viewport - view.viewport()->size());
+        QCoreApplication::processEvents();
+        view.viewport()->installEventFilter(&counter);
+        ready = view.viewport()->size() == Viewport;
+    }
+};
+
+// Made on first use and destroyed before the application object goes.
+std::unique_ptr<Canvas> canvasInstance;
+
+Canvas& TheCanvas()
+{
+    if (!canvasInstance)
+        canvasInstance = std::make_unique<Canvas>();
+    return *canvasInstance;
+}
+
+double Median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    return samples[samples.size() / 2];
+}
+
+// The same memcpy repeated back to back, so its buffers stay in the cache: the stricter baseline.
+double WarmMemcpySeconds()
+{
+    static const double median = [] {
+        std::vector<char> from(std::size_t(Viewport.width()) * Viewport.height() * 4, 1), to(from.size(), 0);
+        std::vector<double> samples;
+        for (int i = 0; i < 101; ++i) {
+            const auto start = Clock::now();
+            std::memcpy(to.data(), from.data(), from.size());
+            benchmark::DoNotOptimize(to.data());
+            benchmark::ClobberMemory();
+            samples.push_back(Seconds(Clock::now() - start));
+        }
+        return Median(samples);
+    }();
+    return median;
+}
+
+// Times `step` in every iteration, and beside it one memcpy of the viewport's bytes, so both see the
+// same machine (this one is shared): the ratio is of the medians. Only the step's time is reported
+// as the iteration's time. `between` runs untimed after each step.
+template <typename Step, typename Between>
+void TimeAgainstMemcpy(benchmark::State& state, Step step, Between between, const Canvas& canvas)
+{
+    static std::vector<char> from(std::size_t(Viewport.width()) * Viewport.height() * 4, 1), to(from.size(), 0);
+    std::vector<double> steps, copies;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        step();
+        const auto stepped = Clock::now();
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+        const auto copied = Clock::now();
+        steps.push_back(Seconds(stepped - start));
+        copies.push_back(Seconds(copied - stepped));
+        state.SetIterationTime(steps.back());
+        between();
+    }
+    const double iterations = double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["ratio_to_memcpy"] = Median(steps) / Median(copies);
+    state.counters["ratio_to_warm_memcpy"] = Median(steps) / WarmMemcpySeconds();
+    state.counters["step_ms"] = Median(steps) * 1e3;
+    state.counters["memcpy_ms"] = Median(copies) * 1e3;
+    state.counters["paints_per_iteration"] = canvas.counter.paints / iterations;
+}
+
+bool Ready(benchmark::State& state, Canvas& canvas)
+{
+    if (!canvas.ready)
+        state.SkipWithError("the picture could not be loaded or the viewport sized");
+    return canvas.ready;
+}
+
+void SendMove(QWidget* viewport, QPoint client)
+{
+    QMouseEvent event(QEvent::MouseMove, client, viewport->mapToGlobal(client), Qt::NoButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &event);
+}
+
+void SendPress(QWidget* viewport, QPoint client)
+{
+    QMouseEvent event(QEvent::MouseButtonPress, client, viewport->mapToGlobal(client), Qt::LeftButton,
+                      Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &event);
+}
+
+void BM_MemcpyViewport(benchmark::State& state)
+{
+    std::vector<char> from(std::size_t(Viewport.width()) * Viewport.height() * 4, 1), to(from.size(), 0);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MemcpyViewport)->Unit(benchmark::kMicrosecond);
+
+// The ellipse spans most of the picture; the viewport shows its left end, so the outline crosses it.
+void BM_PaintWithEllipse(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Ready(state, canvas))
+        return;
+    CDrawView& view = canvas.view;
+    view.SetTool(SelectionKind::None);
+    view.doc.selection.Clear();
+    view.doc.selection.AddPoint(QPoint(500, 300));
+    view.doc.selection.AddPoint(QPoint(5500, 3700));
+    view.doc.selection.kind = SelectionKind::Ellipse;
+    view.horizontalScrollBar()->setValue(200);
+    view.verticalScrollBar()->setValue(1400);
+    view.viewport()->repaint();
+    canvas.counter.paints = 0;
+    TimeAgainstMemcpy(
+        state, [&] { view.viewport()->repaint(); }, [] {}, canvas);
+}
+BENCHMARK(BM_PaintWithEllipse)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The share of a paint that copies the visible pixels out of the history, for comparison.
+void BM_DrawVisiblePixels(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Ready(state, canvas))
+        return;
+    QImage buffer(Viewport, QImage::Format_RGB32);
+    buffer.fill(Qt::white);
+    const QRect visible(QPoint(200, 1400), Viewport);
+    canvas.counter.paints = 0;
+    TimeAgainstMemcpy(
+        state,
+        [&] {
+            QPainter painter(&buffer);
+            canvas.view.doc.DrawCurrent(painter, buffer.rect(), visible);
+        },
+        [] {}, canvas);
+}
+BENCHMARK(BM_DrawVisiblePixels)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// A stroke of 10,000 points laid over the whole picture: drawn a part at a time at different scroll
+// positions, as a user scrolls while drawing, so most of it lies outside the viewport at the end.
+void BeginStroke(CDrawView& view)
+{
+    QWidget* viewport = view.viewport();
+    view.SetTool(SelectionKind::Freeform);
+    view.horizontalScrollBar()->setValue(0);
+    view.verticalScrollBar()->setValue(0);
+    SendPress(viewport, QPoint(100, 100));
+    constexpr int Parts = 10;
+    for (int part = 0; part < Parts; ++part) {
+        view.horizontalScrollBar()->setValue((W - Viewport.width()) * part / (Parts - 1));
+        view.verticalScrollBar()->setValue((H - Viewport.height()) * (part % 3) / 2);
+        for (int i = 0; i < StrokePoints / Parts; ++i) {
+            const double t = i * 0.01;
+            SendMove(viewport, QPoint(960 + int(900 * std::sin(t * 1.3)), 540 + int(500 * std::cos(t))));
+        }
+    }
+    view.horizontalScrollBar()->setValue(2000);
+    view.verticalScrollBar()->setValue(1500);
+}
+
+void BM_FreehandMove(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Ready(state, canvas))
+        return;
+    CDrawView& view = canvas.view;
+    BeginStroke(view);
+    if (!view.IsDrawing() || view.Track().size() < StrokePoints) {
+        state.SkipWithError("the stroke was not recorded");
+        return;
+    }
+    view.viewport()->repaint();
+    canvas.counter.paints = 0;
+    int moves = 0;
+    const auto move = [&] {
+        SendMove(view.viewport(), QPoint(100 + moves % 1700, 100 + (moves / 1700) % 900));
+        ++moves;
+        view.viewport()->repaint();
+    };
+    // Keeps the stroke near 10,000 points: started afresh, untimed, every 500 moves.
+    const auto restart = [&] {
+        if (view.Track().size() > StrokePoints + 500)
+            BeginStroke(view);
+    };
+    TimeAgainstMemcpy(state, move, restart, canvas);
+    view.SetTool(SelectionKind::None);
+}
+BENCHMARK(BM_FreehandMove)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    WarmMemcpySeconds();
+    benchmark::RunSpecifiedBenchmarks();
+    canvasInstance.reset();
+    benchmark::Shutdown();
+    return 0;
+}
