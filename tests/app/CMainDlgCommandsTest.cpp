@@ -8,6 +8,8 @@
 #include "app/CAboutDlg.h"
 #include "widgets/CImageButton.h"
 
+#include <string>
+
 namespace {
 
 struct GuardCase
@@ -62,7 +64,10 @@ TEST_P(GuardTest, WithoutImageShowsItsOwnRefusalAsWarning)
     EXPECT_EQ(PaintsSinceLastCall() > 0, GetParam().repaints);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryGuardedCommand, GuardTest, ::testing::ValuesIn(guardCases));
+INSTANTIATE_TEST_SUITE_P(EveryGuardedCommand, GuardTest, ::testing::ValuesIn(guardCases),
+                         [](const ::testing::TestParamInfo<GuardCase>& info) {
+                             return "Command" + std::to_string(info.param.command);
+                         });
 
 TEST_F(MainWindowTest, OpenSetsSizeCaptionAndRepaints)
 {

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <string>
 #include <vector>
 
 static void PrintTo(const QPoint& p, std::ostream* os)
@@ -522,7 +523,12 @@ TEST_P(EllipseOutlineTest, FollowsTheSelectedPixels)
 
 INSTANTIATE_TEST_SUITE_P(Sizes, EllipseOutlineTest,
                          ::testing::Values(QRect(10, 20, 121, 57), QRect(0, 0, 150, 100), QRect(40, 30, 2, 50),
-                                           QRect(40, 30, 60, 1), QRect(7, 9, 4, 3), QRect(60, 10, 5, 80)));
+                                           QRect(40, 30, 60, 1), QRect(7, 9, 4, 3), QRect(60, 10, 5, 80)),
+                         [](const ::testing::TestParamInfo<QRect>& info) {
+                             const QRect& r = info.param;
+                             return "At" + std::to_string(r.x()) + "x" + std::to_string(r.y()) + "Size" +
+                                    std::to_string(r.width()) + "x" + std::to_string(r.height());
+                         });
 
 TEST_F(CDrawViewTest, RubberBandReplacesTheOutlineWhileDrawing)
 {
