@@ -228,6 +228,9 @@ void CMainDlg::BuildToolbar()
         const int command = entry.command;
         connect(button, &QAbstractButton::clicked, this, [this, command] { RunCommand(command); });
         buttons.insert(entry.control, button);
+        // The menu item of the same command shows the button's picture.
+        if (QAction* action = actions.value(command))
+            action->setIcon(button->icon());
     }
 }
 

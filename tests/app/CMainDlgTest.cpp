@@ -64,6 +64,11 @@ TEST_F(MainWindowTest, MenuTextsKeepTheirKeyNamesAndSetNoActionShortcut)
         EXPECT_EQ(action->text(), QString::fromUtf8(text)) << command;
         EXPECT_TRUE(action->shortcut().isEmpty()) << command;
     }
+    // Items whose command has a toolbar button show its picture; the others none.
+    for (const int command : {CMainDlg::Open, CMainDlg::Redo, CMainDlg::About, CMainDlg::ToolPolygon})
+        EXPECT_FALSE(window->MenuAction(command)->icon().isNull()) << command;
+    for (const int command : {CMainDlg::Exit, CMainDlg::Copy, CMainDlg::Invert})
+        EXPECT_TRUE(window->MenuAction(command)->icon().isNull()) << command;
     QStringList titles;
     for (QAction* menu : window->MenuBar()->actions())
         titles.append(menu->text());
