@@ -18,6 +18,7 @@ case "${1:-}" in
     packages+=(desktop-file-utils appstream)
     # The keyboard session against the real editor: a virtual X server and synthetic input.
     packages+=(python3 xvfb xauth xdotool)
+    packages+=(dbus) # dbus-daemon: the private bus the colour picker's tests run a fake desktop portal on
     ;;
 --screenshot)
     # scripts/screenshot.sh: a virtual X server, synthetic input and a screen grabber.

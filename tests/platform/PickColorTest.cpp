@@ -1,0 +1,112 @@
+#include "platform/PickColor.h"
+
+#include "platform/CScreenPicker.h"
+#include "platform/FakePortal.h"
+#include "platform/PrivateBus.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr std::uint32_t PortalColor = 0x00336699; // the fake's 0.6, 0.4, 0.2
+
+// The screen picker that is waiting for the user, if any.
+CScreenPicker* OpenScreenPicker()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* picker = qobject_cast<CScreenPicker*>(window);
+        if (picker && picker->isVisible() && !picker->IsFinished())
+            return picker;
+    }
+    return nullptr;
+}
+
+// Answers PickColor()'s screen picker with `answer` as soon as it opens.
+class ScreenPickerUser
+{
+public:
+    explicit ScreenPickerUser(std::function<void(CScreenPicker&)> answer) : answer(std::move(answer))
+    {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            if (CScreenPicker* picker = OpenScreenPicker()) {
+                poll.stop();
+                this->answer(*picker);
+            }
+        });
+        poll.start(5);
+    }
+
+private:
+    std::function<void(CScreenPicker&)> answer;
+    QTimer poll;
+};
+
+// The session bus is the process's own: this test has it only when nothing opened it before.
+TEST(PickColorTest, PortalFirstOurPickerWhenItIsUnusableAndACancelKeepsTheLastColour)
+{
+    if (!PrivateBus::DaemonInstalled())
+        GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus): no session bus for the fake portal";
+    PrivateBus bus;
+    ASSERT_TRUE(bus.IsRunning()) << "dbus-daemon did not start";
+    const bool hadSessionBus = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray sessionAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().toUtf8());
+    QDBusConnection portalBus = bus.Connect(QStringLiteral("portal"));
+    FakePortal portal(portalBus);
+    ASSERT_TRUE(portal.Register());
+    const QString probe = QStringLiteral("org.quorvel.PickColorTest%1").arg(QCoreApplication::applicationPid());
+    ASSERT_TRUE(portalBus.registerService(probe));
+    const bool ours = QDBusConnection::sessionBus().isConnected() &&
+                      QDBusConnection::sessionBus().interface()->isServiceRegistered(probe);
+    if (hadSessionBus)
+        qputenv("DBUS_SESSION_BUS_ADDRESS", sessionAddress);
+    else
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!ours)
+        GTEST_SKIP() << "the session bus was opened before this test, elsewhere";
+
+    // Ends a pick that waits on after ten seconds, failing the test: the portal leaves, and an open
+    // screen picker closes.
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&portal] {
+        ADD_FAILURE() << "a pick did not end";
+        portal.Vanish();
+        if (CScreenPicker* picker = OpenScreenPicker())
+            picker->close();
+    });
+    watchdog.start(10000);
+
+    portal.response = 1;
+    EXPECT_EQ(PickColor(), 0u) << "black before the first pick";
+    portal.response = 0;
+    EXPECT_EQ(PickColor(), PortalColor);
+    portal.response = 1;
+    EXPECT_EQ(PickColor(), PortalColor);
+
+    // Without the portal our own picker opens over the screen; its Esc keeps the last colour too,
+    // and a second pick asked for while it is open answers that colour at once.
+    portal.Vanish();
+    {
+        ScreenPickerUser user([](CScreenPicker& picker) {
+            EXPECT_EQ(PickColor(), PortalColor);
+            QTest::keyClick(&picker, Qt::Key_Escape);
+        });
+        EXPECT_EQ(PickColor(), PortalColor);
+    }
+    std::optional<std::uint32_t> shown;
+    ScreenPickerUser user([&shown](CScreenPicker& picker) {
+        shown = picker.ColorAt(QPointF(3, 3));
+        QTest::mouseClick(&picker, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    });
+    const std::uint32_t picked = PickColor();
+    ASSERT_TRUE(shown.has_value()) << "the screen picker did not open";
+    EXPECT_EQ(picked, *shown);
+}
+
+} // namespace
