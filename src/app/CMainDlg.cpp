@@ -3,6 +3,7 @@
 #include "app/CFilePrompts.h"
 #include "app/CMainApp.h"
 #include "canvas/CDrawView.h"
+#include "dialogs/CDialogPrompts.h"
 #include "notify/CNotifyPopup.h"
 #include "widgets/CImageButton.h"
 #include "widgets/DialogUnits.h"
@@ -74,7 +75,8 @@ QIcon ApplicationIcon()
 CMainDlg::CMainDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint),
-      filePrompts(std::make_unique<CFilePrompts>(this))
+      filePrompts(std::make_unique<CFilePrompts>(this)), ownEffectPrompts(std::make_unique<CDialogPrompts>(appCaption)),
+      effectPrompts(ownEffectPrompts.get())
 {
     setObjectName(QStringLiteral("mainWindow"));
     setFont(DialogUnits::DialogFont());
@@ -255,6 +257,11 @@ void CMainDlg::SelectTool(SelectionKind kind)
 void CMainDlg::SetPrompts(CDocumentPrompts* prompts)
 {
     Document().SetOwner(prompts ? prompts : filePrompts.get());
+}
+
+void CMainDlg::SetEffectPrompts(CEffectPrompts* prompts)
+{
+    effectPrompts = prompts ? prompts : ownEffectPrompts.get();
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event)

@@ -2,6 +2,7 @@
 
 #include "app/EffectCommand.h"
 #include "canvas/SelectionKind.h"
+#include "dialogs/CCanvasHost.h"
 #include "notify/NoticeKind.h"
 
 #include <QDialog>
@@ -15,6 +16,7 @@
 
 class CDocumentPrompts;
 class CDrawView;
+class CEffectPrompts;
 class CFilePrompts;
 class CImageButton;
 class CImageDoc;
@@ -27,12 +29,13 @@ class QMenu;
 class QMenuBar;
 
 // Runs the effect dialog of a command modally on the main window and returns how it ended (100
-// confirmed, anything else cancelled), or nothing when there is no dialog for the command.
+// confirmed, anything else cancelled), or nothing when there is no dialog for the command. The
+// window's own runner shows the effect dialogs; tests put others in its place.
 using EffectDialogRunner = std::function<std::optional<int>(CMainDlg&, EffectCommand)>;
 
 // The main window: menu, toolbar strip and canvas. It routes every command to the document and
 // reports the outcome in the popup. Run with exec(); it ends with 0 when closed.
-class CMainDlg : public QDialog
+class CMainDlg : public QDialog, public CCanvasHost
 {
     Q_OBJECT
 
@@ -69,7 +72,7 @@ public:
     ~CMainDlg() override;
 
     // The canvas, which owns the document; the effect dialogs reach the picture through it.
-    CDrawView* Canvas() const { return canvas; }
+    CDrawView* Canvas() const override { return canvas; }
     CImageDoc& Document() const;
     // Null once the window has been closed.
     CNotifyPopup* Popup() const { return popup.get(); }
@@ -79,6 +82,9 @@ public:
     void SelectTool(SelectionKind kind);
 
     void SetEffectDialogRunner(EffectDialogRunner runner) { effectDialogs = std::move(runner); }
+    // For tests: answers the effect dialogs' colour choices, picks and refusals with `prompts`
+    // (not owned, outlives the window) instead of the window's own; null brings those back.
+    void SetEffectPrompts(CEffectPrompts* prompts);
     // For tests: answers the document's dialogs with `prompts` (not owned, outlives the window)
     // instead of the window's own; null brings the window's own back.
     void SetPrompts(CDocumentPrompts* prompts);
@@ -117,6 +123,8 @@ private:
     void OnCopy();
     void OnInvert();
     void OnEffect(EffectCommand command);
+    // Runs the command's effect dialog modally and returns how it ended.
+    int ExecEffectDialog(EffectCommand command);
     void OnAbout();
 
     // True when an image is loaded; otherwise shows `refusal` as a warning.
@@ -134,6 +142,8 @@ private:
     CDrawView* canvas = nullptr;
     std::unique_ptr<CNotifyPopup> popup;
     std::unique_ptr<CFilePrompts> filePrompts;
+    std::unique_ptr<CEffectPrompts> ownEffectPrompts;
+    CEffectPrompts* effectPrompts = nullptr;
     QHash<int, QAction*> actions;
     QHash<int, CImageButton*> buttons;
     QHash<int, std::function<void()>> handlers;

@@ -3,7 +3,17 @@
 #include "app/CMainApp.h"
 #include "app/CMainDlg.h"
 #include "canvas/CDrawView.h"
+#include "dialogs/CBrightnessDlg.h"
+#include "dialogs/CColorFilterDlg.h"
+#include "dialogs/CDotDlg.h"
+#include "dialogs/CGrayDlg.h"
+#include "dialogs/CLineDlg.h"
+#include "dialogs/CRgbDlg.h"
+#include "dialogs/CSolidFillDlg.h"
+#include "dialogs/CThresholdDlg.h"
 #include "notify/CNotifyPopup.h"
+
+#include <memory>
 
 namespace {
 
@@ -24,8 +34,6 @@ constexpr EffectTexts effectTexts[] = {
     {"没有打开任何文件,无法进行单色填充处理操作", "单色填充处理成功"},
     {"没有打开任何文件,无法进行二值化处理操作", "二值化处理成功"},
 };
-
-constexpr int effectConfirmed = 100;
 
 } // namespace
 
@@ -144,18 +152,57 @@ void CMainDlg::OnInvert()
 }
 
 // The dialog previews by putting states on the document; when it closes, the newest state is its
-// last preview, kept when confirmed and dropped otherwise.
+// last preview, kept when confirmed and dropped otherwise. A preview whose effect failed never
+// reached the history, so then nothing is dropped (that would take the user's picture) and a
+// confirmation reports the failure instead of a success.
 void CMainDlg::OnEffect(EffectCommand command)
 {
     const EffectTexts& texts = effectTexts[static_cast<std::size_t>(command)];
     if (Guard(QString::fromUtf8(texts.refusal))) {
-        const std::optional<int> result = effectDialogs ? effectDialogs(*this, command) : std::nullopt;
-        if (result && *result == effectConfirmed)
-            Notify(NoticeKind::Success, QString::fromUtf8(texts.success));
-        else if (result)
-            Document().DropNewest();
+        CImageDoc& doc = Document();
+        const std::size_t depth = doc.UndoDepth();
+        const std::optional<int> result =
+            effectDialogs ? effectDialogs(*this, command) : std::optional<int>(ExecEffectDialog(command));
+        // The dialog is modal: nothing but its previews can have changed the history meanwhile.
+        const bool previewed = doc.UndoDepth() == depth + 1;
+        if (result && *result == CEffectDlg::Confirmed)
+            Report(previewed, QString::fromUtf8(texts.success));
+        else if (result && previewed)
+            doc.DropNewest();
     }
     Repaint();
+}
+
+int CMainDlg::ExecEffectDialog(EffectCommand command)
+{
+    std::unique_ptr<CEffectDlg> dialog;
+    switch (command) {
+    case EffectCommand::Gray:
+        dialog = std::make_unique<CGrayDlg>(this);
+        break;
+    case EffectCommand::Brightness:
+        dialog = std::make_unique<CBrightnessDlg>(this);
+        break;
+    case EffectCommand::Rgb:
+        dialog = std::make_unique<CRgbDlg>(this);
+        break;
+    case EffectCommand::Line:
+        dialog = std::make_unique<CLineDlg>(this, *effectPrompts);
+        break;
+    case EffectCommand::Dot:
+        dialog = std::make_unique<CDotDlg>(this, *effectPrompts);
+        break;
+    case EffectCommand::ColorFilter:
+        dialog = std::make_unique<CColorFilterDlg>(this, *effectPrompts);
+        break;
+    case EffectCommand::SolidFill:
+        dialog = std::make_unique<CSolidFillDlg>(this, *effectPrompts);
+        break;
+    case EffectCommand::Threshold:
+        dialog = std::make_unique<CThresholdDlg>(this);
+        break;
+    }
+    return dialog->exec();
 }
 
 void CMainDlg::OnAbout()

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Drives the real editor on an X server through the keyboard: open a PNG through the file
-dialog, invert it from the menu, save, exit; then checks the file holds the inverted picture.
+dialog, invert it from the menu, save; open the grayscale dialog from the menu, move its slider
+with the arrow keys, press OK, save again, exit. After each save it checks what the file holds.
 
 Usage: keyboard_session.py PATH_TO_QUORVEL
 
@@ -22,6 +23,7 @@ import zlib
 TIMEOUT = 60.0
 POLL = 0.05
 WIDTH, HEIGHT = 40, 30
+GRAY_LEVEL = 5  # presses of the right arrow on the grayscale dialog's slider
 
 
 class Failure(Exception):
@@ -208,7 +210,17 @@ class Session:
         self.focus(wid)
         self.xdotool("key", "--clearmodifiers", *keys)
 
-    def run(self, input_path):
+    def focused_dialog(self, main):
+        """The editor window other than the main one that holds the focus: a modal dialog takes
+        the focus when it is mapped, the notification popup never does."""
+        focused = self.xdotool("getwindowfocus", check=False)
+        return focused if focused != main and focused in self.windows() else None
+
+    def save_and_wait(self, main, path, before):
+        self.keys(main, "ctrl+s")
+        self.wait_for("the saved file to change on disk", lambda: open(path, "rb").read() != before)
+
+    def run(self, input_path, picture):
         original = open(input_path, "rb").read()
         self.start_x()
         self.start_app()
@@ -225,13 +237,10 @@ class Session:
         main = self.wait_for('the main window titled "Quorvel"', main_window)
 
         self.keys(main, "ctrl+o")
-        # The modal dialog takes the focus when it is mapped, the notification popup never does;
-        # only once it holds the focus do typed keys reach it rather than the blocked main window.
-        def focused_dialog():
-            focused = self.xdotool("getwindowfocus", check=False)
-            return focused if focused != main and focused in self.windows() else None
+        # Only once the dialog holds the focus do typed keys reach it rather than the blocked
+        # main window.
         dialog = self.wait_for("the file open dialog to appear with the focus after Ctrl+O",
-                               focused_dialog)
+                               lambda: self.focused_dialog(main))
         self.xdotool("type", "--delay", "5", input_path)
         self.xdotool("key", "Return")
         self.wait_for("the file dialog to close", lambda: dialog not in self.windows())
@@ -241,9 +250,22 @@ class Session:
         # Alt+D opens the effects menu with its first item current; the second is invert.
         self.keys(main, "alt+d")
         self.xdotool("key", "Down", "Return")
-        self.keys(main, "ctrl+s")
-        self.wait_for("the saved file to change on disk",
-                      lambda: open(input_path, "rb").read() != original)
+        self.save_and_wait(main, input_path, original)
+        inverted = [tuple(255 - c for c in px) for px in picture]
+        check_saved(input_path, inverted, "inverted")
+        saved = open(input_path, "rb").read()
+
+        # The grayscale dialog is the effects menu's first item. Its field has the focus; Tab
+        # moves it to the slider, where Enter must do nothing; a second Tab reaches OK.
+        self.keys(main, "alt+d")
+        self.xdotool("key", "Return")
+        gray = self.wait_for("the grayscale dialog to appear with the focus",
+                             lambda: self.focused_dialog(main))
+        self.xdotool("key", "Tab", "Return", *["Right"] * GRAY_LEVEL, "Tab", "Return")
+        self.wait_for("the grayscale dialog to close after OK", lambda: gray not in self.windows())
+        self.save_and_wait(main, input_path, saved)
+        check_saved(input_path, [gray_pixel(px, GRAY_LEVEL) for px in inverted],
+                    f"grayed at level {GRAY_LEVEL}")
 
         self.keys(main, "alt+f")
         self.xdotool("key", "x")
@@ -273,15 +295,22 @@ class Session:
             self.xvfb = None
 
 
-def check_inverted(path, picture):
+def gray_pixel(px, level):
+    """The grayscale rule: the gray value in double precision, blue product first, truncated;
+    then the level added and clamped."""
+    r, g, b = px
+    value = max(0, min(255, int(0.11 * b + 0.59 * g + 0.30 * r) + level))
+    return (value, value, value)
+
+
+def check_saved(path, expected, what):
     width, height, saved = read_png(path)
     if (width, height) != (WIDTH, HEIGHT):
         raise Failure(f"saved picture is {width}x{height}, expected {WIDTH}x{HEIGHT}")
-    expected = [tuple(255 - c for c in px) for px in picture]
     wrong = [i for i in range(len(saved)) if saved[i] != expected[i]]
     if wrong:
         i = wrong[0]
-        raise Failure(f"{len(wrong)} pixels are not inverted; first at "
+        raise Failure(f"{len(wrong)} pixels are not {what}; first at "
                       f"({i % WIDTH}, {i // WIDTH}): {saved[i]}, expected {expected[i]}")
 
 
@@ -296,8 +325,7 @@ def main():
         write_png(input_path, WIDTH, HEIGHT, picture)
         session = Session(binary, workdir)
         try:
-            session.run(input_path)
-            check_inverted(input_path, picture)
+            session.run(input_path, picture)
         except (Failure, subprocess.TimeoutExpired) as error:
             print(f"FAILED: {error}", file=sys.stderr)
             session.describe()
@@ -310,7 +338,7 @@ def main():
             return 1
         finally:
             session.stop()
-    print("the saved file holds the inverted picture")
+    print("the saved files held the inverted, then the grayed picture")
     return 0
 
 

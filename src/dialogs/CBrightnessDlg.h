@@ -1,0 +1,12 @@
+#pragma once
+
+#include "dialogs/CLevelDlg.h"
+
+// Sets the amount of the brightness effect.
+class CBrightnessDlg : public CLevelDlg
+{
+    Q_OBJECT
+
+public:
+    explicit CBrightnessDlg(QWidget* owner);
+};

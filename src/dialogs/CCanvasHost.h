@@ -1,0 +1,13 @@
+#pragma once
+
+class CDrawView;
+
+// The window that owns the canvas. The effect dialogs are owned by it and ask it for the canvas
+// each time they preview, so they never hold on to the canvas or its document.
+class CCanvasHost
+{
+public:
+    virtual ~CCanvasHost() = default;
+    // Null until the canvas exists.
+    virtual CDrawView* Canvas() const = 0;
+};

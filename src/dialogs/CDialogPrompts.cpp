@@ -1,0 +1,25 @@
+#include "dialogs/CDialogPrompts.h"
+
+#include "dialogs/ColorRef.h"
+#include "platform/PickColor.h"
+
+#include <QColorDialog>
+#include <QMessageBox>
+
+std::optional<std::uint32_t> CDialogPrompts::ChooseColor(QWidget* owner, std::uint32_t initial)
+{
+    const QColor chosen = QColorDialog::getColor(ColorRef::ToQColor(initial), owner);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return ColorRef::FromQColor(chosen);
+}
+
+std::uint32_t CDialogPrompts::PickColor()
+{
+    return ::PickColor();
+}
+
+void CDialogPrompts::Refuse(QWidget* owner, const QString& text)
+{
+    QMessageBox::warning(owner, caption, text);
+}

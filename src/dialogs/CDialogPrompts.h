@@ -1,0 +1,18 @@
+#pragma once
+
+#include "dialogs/CEffectPrompts.h"
+
+// The editor's answers to the effect dialogs: Qt's colour chooser, the screen colour picker and a
+// warning box captioned with the application's caption.
+class CDialogPrompts : public CEffectPrompts
+{
+public:
+    explicit CDialogPrompts(QString caption) : caption(std::move(caption)) {}
+
+    std::optional<std::uint32_t> ChooseColor(QWidget* owner, std::uint32_t initial) override;
+    std::uint32_t PickColor() override;
+    void Refuse(QWidget* owner, const QString& text) override;
+
+private:
+    QString caption;
+};

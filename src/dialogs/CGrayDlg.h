@@ -1,0 +1,12 @@
+#pragma once
+
+#include "dialogs/CLevelDlg.h"
+
+// Sets the level of the grayscale effect.
+class CGrayDlg : public CLevelDlg
+{
+    Q_OBJECT
+
+public:
+    explicit CGrayDlg(QWidget* owner);
+};

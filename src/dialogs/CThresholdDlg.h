@@ -1,0 +1,21 @@
+#pragma once
+
+#include "dialogs/CEffectDlg.h"
+
+class QCheckBox;
+
+// Sets the threshold of the binarization and whether its result is reversed.
+class CThresholdDlg : public CEffectDlg
+{
+    Q_OBJECT
+
+public:
+    explicit CThresholdDlg(QWidget* owner);
+
+protected:
+    bool ApplyTo(CImageDoc& doc) override;
+
+private:
+    QSlider* threshold;
+    QCheckBox* reverse;
+};

@@ -1,0 +1,187 @@
+// What every effect dialog promises: its first preview, the keys that end it or do not, and one
+// preview in the history however much the user changes.
+#include "DialogTestSupport.h"
+
+#include "dialogs/CBrightnessDlg.h"
+#include "dialogs/CColorFilterDlg.h"
+#include "dialogs/CDotDlg.h"
+#include "dialogs/CGrayDlg.h"
+#include "dialogs/CLineDlg.h"
+#include "dialogs/CRgbDlg.h"
+#include "dialogs/CSolidFillDlg.h"
+#include "dialogs/CThresholdDlg.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+
+#include <memory>
+
+namespace {
+
+struct DialogCase
+{
+    const char* name;
+    const char* caption;
+    std::function<std::unique_ptr<CEffectDlg>(QWidget*, CEffectPrompts&)> make;
+    std::function<bool(CImageDoc&)> initialEffect;
+    int okId;
+    int cancelId;
+};
+
+template <typename Dialog> auto Maker()
+{
+    return [](QWidget* owner, CEffectPrompts& prompts) -> std::unique_ptr<CEffectDlg> {
+        if constexpr (std::is_constructible_v<Dialog, QWidget*, CEffectPrompts&>)
+            return std::make_unique<Dialog>(owner, prompts);
+        else
+            return std::make_unique<Dialog>(owner);
+    };
+}
+
+const DialogCase dialogCases[] = {
+    {"Gray", "灰度处理", Maker<CGrayDlg>(), [](CImageDoc& d) { return d.ApplyGray(0); }, 1023, 1024},
+    {"Brightness", "明暗处理", Maker<CBrightnessDlg>(), [](CImageDoc& d) { return d.ApplyBrightness(0); }, 1023,
+     1024},
+    {"Rgb", "RGB颜色调整", Maker<CRgbDlg>(), [](CImageDoc& d) { return d.ApplyRgb(0, 0, 0); }, 1028, 1029},
+    {"Line", "线处理", Maker<CLineDlg>(), [](CImageDoc& d) { return d.ApplyLines(0, 1, 1, 0, 0, 255); }, 1042, 1043},
+    {"Dot", "点处理", Maker<CDotDlg>(), [](CImageDoc& d) { return d.ApplyDots(1, 1, 0, 255); }, 1023, 1024},
+    {"ColorFilter", "颜色过滤", Maker<CColorFilterDlg>(),
+     [](CImageDoc& d) { return d.ApplyColorFilter(false, 0, 255, false, 0, 255, false, 0, 255, true, 0, 0xFFFFFF); },
+     1023, 1024},
+    {"SolidFill", "单色填充", Maker<CSolidFillDlg>(), [](CImageDoc& d) { return d.ApplySolidFill(0xFFFFFF, 128); },
+     1023, 1024},
+    {"Threshold", "二值化", Maker<CThresholdDlg>(), [](CImageDoc& d) { return d.ApplyThreshold(128, false); }, 1023,
+     1024},
+};
+
+class EffectDlgContract : public EffectDialogTest, public ::testing::WithParamInterface<DialogCase>
+{
+protected:
+    std::unique_ptr<CEffectDlg> Open()
+    {
+        auto dialog = GetParam().make(&host, prompts);
+        Activate(dialog.get());
+        return dialog;
+    }
+};
+
+// The controls Enter must not act on: everything that takes the focus but the push buttons.
+QList<QWidget*> InputControls(const QWidget* dialog)
+{
+    QList<QWidget*> inputs;
+    for (QWidget* child : dialog->findChildren<QWidget*>()) {
+        if (child->focusPolicy() != Qt::NoFocus && !qobject_cast<QPushButton*>(child) &&
+            child->objectName().startsWith(QStringLiteral("control")))
+            inputs.append(child);
+    }
+    return inputs;
+}
+
+} // namespace
+
+TEST_P(EffectDlgContract, OpensWithItsCaptionAndOnePreviewOfTheInitialParameters)
+{
+    auto dialog = Open();
+    EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(GetParam().caption));
+    EXPECT_TRUE(dialog->HasPreview());
+    ExpectPreview(GetParam().initialEffect);
+    EXPECT_EQ(Doc().RedoDepth(), 0u);
+}
+
+TEST_P(EffectDlgContract, EnterActsOnlyOnPushButtons)
+{
+    auto dialog = Open();
+    const QList<QWidget*> inputs = InputControls(dialog.get());
+    ASSERT_FALSE(inputs.isEmpty());
+    for (QWidget* input : inputs) {
+        SCOPED_TRACE(input->objectName().toStdString());
+        input->setFocus();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(input, key);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), 0);
+    }
+    ExpectPreview(GetParam().initialEffect);
+
+    auto* ok = Find<QPushButton>(dialog.get(), GetParam().okId);
+    ok->setFocus();
+    QTest::keyClick(ok, Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), CEffectDlg::Confirmed);
+}
+
+TEST_P(EffectDlgContract, CancelEscAndCloseBoxEndWithTwo)
+{
+    const std::function<void(CEffectDlg&)> endings[] = {
+        [](CEffectDlg& d) { QTest::mouseClick(Find<QPushButton>(&d, GetParam().cancelId), Qt::LeftButton); },
+        [](CEffectDlg& d) {
+            auto* cancel = Find<QPushButton>(&d, GetParam().cancelId);
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        },
+        [](CEffectDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+        [](CEffectDlg& d) { d.close(); },
+    };
+    for (const auto& end : endings) {
+        auto dialog = Open();
+        end(*dialog);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), CEffectDlg::Cancelled);
+        // The owner drops the preview; the dialog leaves it for the owner to decide.
+        EXPECT_EQ(Doc().UndoDepth(), depth + 1);
+        ASSERT_TRUE(Doc().DropNewest());
+    }
+    EXPECT_EQ(Picture(), before);
+}
+
+// Pokes every control the user can change, several times, and checks that each change replaced
+// the preview rather than adding to the history.
+TEST_P(EffectDlgContract, ManyChangesKeepExactlyOnePreview)
+{
+    prompts.chooserAnswers = {0x00336699, 0x00102030};
+    prompts.picks = {0x00FF00FF, 0x0000FF00};
+    auto dialog = Open();
+    for (int round = 0; round < 2; ++round) {
+        for (QWidget* child : dialog->findChildren<QWidget*>()) {
+            if (auto* slider = qobject_cast<QSlider*>(child)) {
+                QTest::keyClick(slider, Qt::Key_Right);
+                QTest::keyClick(slider, Qt::Key_PageDown);
+            } else if (auto* field = qobject_cast<QLineEdit*>(child)) {
+                Type(field, QStringLiteral("2"));
+            } else if (auto* box = qobject_cast<QComboBox*>(child); box && box->isEnabled()) {
+                QTest::keyClick(box, Qt::Key_Down);
+            } else if (auto* arrows = qobject_cast<QScrollBar*>(child)) {
+                arrows->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            } else if (auto* button = qobject_cast<QAbstractButton*>(child)) {
+                const int id = button->objectName().mid(7).toInt();
+                if (id != GetParam().okId && id != GetParam().cancelId)
+                    QTest::mouseClick(button, Qt::LeftButton);
+            }
+            ASSERT_EQ(Doc().UndoDepth(), depth + 1) << child->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(prompts.refusals.isEmpty()) << prompts.refusals.join(QLatin1Char('|')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDialog, EffectDlgContract, ::testing::ValuesIn(dialogCases),
+                         [](const ::testing::TestParamInfo<DialogCase>& info) { return info.param.name; });
+
+TEST_F(EffectDialogTest, NothingIsPreviewedWhileNoImageIsLoaded)
+{
+    Doc().Clear();
+    CGrayDlg gray(&host);
+    QTest::keyClick(Find<QSlider>(&gray, 1025), Qt::Key_Right);
+    EXPECT_FALSE(gray.HasPreview());
+    EXPECT_EQ(Find<QLineEdit>(&gray, 1022)->text(), QStringLiteral("1"));
+
+    QWidget stranger; // an owner without a canvas
+    CThresholdDlg threshold(&stranger);
+    EXPECT_FALSE(threshold.HasPreview());
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "dialogs/CEffectPrompts.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+
+// Answers the effect dialogs' colour chooser and picker from a script and records refusals.
+class ScriptedEffectPrompts : public CEffectPrompts
+{
+public:
+    std::deque<std::optional<std::uint32_t>> chooserAnswers; // nothing = cancelled; none left = cancelled
+    std::deque<std::uint32_t> picks;
+    QList<std::uint32_t> chooserStarts; // the initial colour of every chooser opened
+    QStringList refusals;
+    QWidget* lastOwner = nullptr;
+
+    std::optional<std::uint32_t> ChooseColor(QWidget* owner, std::uint32_t initial) override
+    {
+        lastOwner = owner;
+        chooserStarts.append(initial);
+        if (chooserAnswers.empty())
+            return std::nullopt;
+        const auto answer = chooserAnswers.front();
+        chooserAnswers.pop_front();
+        return answer;
+    }
+    std::uint32_t PickColor() override
+    {
+        const std::uint32_t pick = picks.empty() ? 0 : picks.front();
+        if (!picks.empty())
+            picks.pop_front();
+        return pick;
+    }
+    void Refuse(QWidget* owner, const QString& text) override
+    {
+        lastOwner = owner;
+        refusals.append(text);
+    }
+};
