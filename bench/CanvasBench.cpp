@@ -14,9 +14,10 @@
 //   build-canvas-rel/bench/quorvel_canvas_bench
 //
 // Targets, as ratio_to_memcpy: a paint <= 3, a freehand move <= 5.
+#include "BenchSupport.h"
+
 #include "canvas/CDrawView.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -40,43 +41,16 @@ constexpr int H = 4000;
 constexpr QSize Viewport(1920, 1080);
 constexpr int StrokePoints = 10000;
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Median;
+using bench::Seconds;
 
-double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-// Gradients with some noise, so the encoder and the copies see ordinary pixels.
 QImage Photo()
 {
-    QImage image(W, H, QImage::Format_RGB32);
-    unsigned noise = 1;
-    for (int y = 0; y < H; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < W; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const int n = int(noise >> 29);
-            row[x] = qRgb(int(127 + 100 * std::sin(x * 0.01)) + n, int(127 + 100 * std::cos(y * 0.013)) + n,
-                          (x + y) * 255 / (W + H));
-        }
-    }
-    return image;
+    return bench::Photo(W, H);
 }
 
-// Counts the paints that reach the viewport, to check that each repaint really painted.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-};
+using bench::PaintCounter;
 
 struct Canvas
 {
@@ -111,14 +85,6 @@ Canvas& TheCanvas()
     if (!canvasInstance)
         canvasInstance = std::make_unique<Canvas>();
     return *canvasInstance;
-}
-
-double Median(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    return samples[samples.size() / 2];
 }
 
 // The same memcpy repeated back to back, so its buffers stay in the cache: the stricter baseline.
@@ -295,15 +261,5 @@ BENCHMARK(BM_FreehandMove)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    WarmMemcpySeconds();
-    benchmark::RunSpecifiedBenchmarks();
-    canvasInstance.reset();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWithApplication(argc, argv, [] { WarmMemcpySeconds(); }, [] { canvasInstance.reset(); });
 }

@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh --peers
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
-cmake --build build-release -j"$(nproc)" --target quorvel_bench quorvel_canvas_bench
+cmake --build build-release -j"$(nproc)" --target quorvel_bench quorvel_canvas_bench quorvel_preview_bench
 build-release/bench/quorvel_bench "$@"
 build-release/bench/quorvel_canvas_bench
+build-release/bench/quorvel_preview_bench
 /usr/bin/python3 bench/peers.py build-release/bench/quorvel_bench
