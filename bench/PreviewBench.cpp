@@ -16,16 +16,9 @@
 #include "BenchSupport.h"
 
 #include "canvas/CDrawView.h"
-#include "dialogs/CBrightnessDlg.h"
 #include "dialogs/CCanvasHost.h"
-#include "dialogs/CColorFilterDlg.h"
-#include "dialogs/CDotDlg.h"
 #include "dialogs/CEffectPrompts.h"
-#include "dialogs/CGrayDlg.h"
-#include "dialogs/CLineDlg.h"
-#include "dialogs/CRgbDlg.h"
-#include "dialogs/CSolidFillDlg.h"
-#include "dialogs/CThresholdDlg.h"
+#include "dialogs/EffectDialogs.h"
 
 #include <QCheckBox>
 #include <QSlider>
@@ -92,7 +85,7 @@ public:
 
 struct Case
 {
-    std::function<std::unique_ptr<CEffectDlg>(QWidget*, CEffectPrompts&)> make;
+    EffectCommand command;
     int slider;
     int setUpClick; // a check box ticked before timing, 0 for none
 };
@@ -105,7 +98,7 @@ void PreviewStep(benchmark::State& state, const Case& c)
         return;
     }
     NoPrompts prompts;
-    const auto dialog = c.make(&host, prompts);
+    const auto dialog = MakeEffectDialog(c.command, &host, prompts);
     if (c.setUpClick)
         dialog->findChild<QCheckBox*>(QStringLiteral("control%1").arg(c.setUpClick))->click();
     auto* slider = dialog->findChild<QSlider*>(QStringLiteral("control%1").arg(c.slider));
@@ -135,27 +128,17 @@ void PreviewStep(benchmark::State& state, const Case& c)
     host.view->doc.DropNewest();
 }
 
-template <typename Dialog> auto Maker()
-{
-    return [](QWidget* owner, CEffectPrompts& prompts) -> std::unique_ptr<CEffectDlg> {
-        if constexpr (std::is_constructible_v<Dialog, QWidget*, CEffectPrompts&>)
-            return std::make_unique<Dialog>(owner, prompts);
-        else
-            return std::make_unique<Dialog>(owner);
-    };
-}
-
 void RegisterAll()
 {
     const std::pair<const char*, Case> cases[] = {
-        {"Gray", {Maker<CGrayDlg>(), 1025, 0}},
-        {"Brightness", {Maker<CBrightnessDlg>(), 1025, 0}},
-        {"Rgb", {Maker<CRgbDlg>(), 1031, 0}},
-        {"Threshold", {Maker<CThresholdDlg>(), 1025, 0}},
-        {"SolidFill", {Maker<CSolidFillDlg>(), 1041, 0}},
-        {"Lines", {Maker<CLineDlg>(), 1041, 0}},
-        {"Dots", {Maker<CDotDlg>(), 1041, 0}},
-        {"ColorFilter", {Maker<CColorFilterDlg>(), 1067, 1052}},
+        {"Gray", {EffectCommand::Gray, 1025, 0}},
+        {"Brightness", {EffectCommand::Brightness, 1025, 0}},
+        {"Rgb", {EffectCommand::Rgb, 1031, 0}},
+        {"Threshold", {EffectCommand::Threshold, 1025, 0}},
+        {"SolidFill", {EffectCommand::SolidFill, 1041, 0}},
+        {"Lines", {EffectCommand::Line, 1041, 0}},
+        {"Dots", {EffectCommand::Dot, 1041, 0}},
+        {"ColorFilter", {EffectCommand::ColorFilter, 1067, 1052}},
     };
     for (const auto& [name, c] : cases) {
         benchmark::RegisterBenchmark((std::string("PreviewStep/") + name).c_str(),

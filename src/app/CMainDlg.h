@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EffectCommand.h"
+#include "dialogs/EffectCommand.h"
 #include "canvas/SelectionKind.h"
 #include "dialogs/CCanvasHost.h"
 #include "notify/NoticeKind.h"

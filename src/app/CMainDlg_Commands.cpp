@@ -3,17 +3,9 @@
 #include "app/CMainApp.h"
 #include "app/CMainDlg.h"
 #include "canvas/CDrawView.h"
-#include "dialogs/CBrightnessDlg.h"
-#include "dialogs/CColorFilterDlg.h"
-#include "dialogs/CDotDlg.h"
-#include "dialogs/CGrayDlg.h"
-#include "dialogs/CLineDlg.h"
-#include "dialogs/CRgbDlg.h"
-#include "dialogs/CSolidFillDlg.h"
-#include "dialogs/CThresholdDlg.h"
+#include "dialogs/EffectDialogs.h"
 #include "notify/CNotifyPopup.h"
 
-#include <memory>
 
 namespace {
 
@@ -175,34 +167,7 @@ void CMainDlg::OnEffect(EffectCommand command)
 
 int CMainDlg::ExecEffectDialog(EffectCommand command)
 {
-    std::unique_ptr<CEffectDlg> dialog;
-    switch (command) {
-    case EffectCommand::Gray:
-        dialog = std::make_unique<CGrayDlg>(this);
-        break;
-    case EffectCommand::Brightness:
-        dialog = std::make_unique<CBrightnessDlg>(this);
-        break;
-    case EffectCommand::Rgb:
-        dialog = std::make_unique<CRgbDlg>(this);
-        break;
-    case EffectCommand::Line:
-        dialog = std::make_unique<CLineDlg>(this, *effectPrompts);
-        break;
-    case EffectCommand::Dot:
-        dialog = std::make_unique<CDotDlg>(this, *effectPrompts);
-        break;
-    case EffectCommand::ColorFilter:
-        dialog = std::make_unique<CColorFilterDlg>(this, *effectPrompts);
-        break;
-    case EffectCommand::SolidFill:
-        dialog = std::make_unique<CSolidFillDlg>(this, *effectPrompts);
-        break;
-    case EffectCommand::Threshold:
-        dialog = std::make_unique<CThresholdDlg>(this);
-        break;
-    }
-    return dialog->exec();
+    return MakeEffectDialog(command, this, *effectPrompts)->exec();
 }
 
 void CMainDlg::OnAbout()

@@ -4,6 +4,7 @@
 
 #include "dialogs/CEffectDlg.h"
 #include "document/CTilePool.h"
+#include "support/InitialEffects.h"
 #include "support/ScriptedEffectPrompts.h"
 
 #include <QAction>
@@ -20,21 +21,19 @@ struct CommandCase
 {
     const char* name;
     int command;
+    EffectCommand effect;
     const char* success;
-    std::function<bool(CImageDoc&)> initialEffect;
 };
 
 const CommandCase commandCases[] = {
-    {"Gray", CMainDlg::Gray, "灰度处理成功", [](CImageDoc& d) { return d.ApplyGray(0); }},
-    {"Brightness", CMainDlg::Brightness, "明暗处理成功", [](CImageDoc& d) { return d.ApplyBrightness(0); }},
-    {"Rgb", CMainDlg::Rgb, "RGB处理成功", [](CImageDoc& d) { return d.ApplyRgb(0, 0, 0); }},
-    {"Line", CMainDlg::Line, "线处理成功", [](CImageDoc& d) { return d.ApplyLines(0, 1, 1, 0, 0, 255); }},
-    {"Dot", CMainDlg::Dot, "点处理成功", [](CImageDoc& d) { return d.ApplyDots(1, 1, 0, 255); }},
-    {"ColorFilter", CMainDlg::ColorFilter, "颜色过滤处理成功",
-     [](CImageDoc& d) { return d.ApplyColorFilter(false, 0, 255, false, 0, 255, false, 0, 255, true, 0, 0xFFFFFF); }},
-    {"SolidFill", CMainDlg::SolidFill, "单色填充处理成功",
-     [](CImageDoc& d) { return d.ApplySolidFill(0xFFFFFF, 128); }},
-    {"Threshold", CMainDlg::Threshold, "二值化处理成功", [](CImageDoc& d) { return d.ApplyThreshold(128, false); }},
+    {"Gray", CMainDlg::Gray, EffectCommand::Gray, "灰度处理成功"},
+    {"Brightness", CMainDlg::Brightness, EffectCommand::Brightness, "明暗处理成功"},
+    {"Rgb", CMainDlg::Rgb, EffectCommand::Rgb, "RGB处理成功"},
+    {"Line", CMainDlg::Line, EffectCommand::Line, "线处理成功"},
+    {"Dot", CMainDlg::Dot, EffectCommand::Dot, "点处理成功"},
+    {"ColorFilter", CMainDlg::ColorFilter, EffectCommand::ColorFilter, "颜色过滤处理成功"},
+    {"SolidFill", CMainDlg::SolidFill, EffectCommand::SolidFill, "单色填充处理成功"},
+    {"Threshold", CMainDlg::Threshold, EffectCommand::Threshold, "二值化处理成功"},
 };
 
 enum class Ending
@@ -139,7 +138,7 @@ TEST_P(EveryEffectCommand, OkAtOnceKeepsOneStateOfTheInitialParameters)
     PaintsSinceLastCall();
     Run(GetParam().command, [](CEffectDlg& dialog) { End(dialog, Ending::Ok); });
     EXPECT_EQ(Doc().UndoDepth(), 3u);
-    EXPECT_EQ(Doc().CurrentState().ReadAll(), Expected(GetParam().initialEffect));
+    EXPECT_EQ(Doc().CurrentState().ReadAll(), Expected([](CImageDoc& d) { return ApplyInitialEffect(GetParam().effect, d); }));
     EXPECT_EQ(Popup().MessageText(), QString::fromUtf8(GetParam().success));
     EXPECT_EQ(Popup().VisibleSymbol(), static_cast<int>(NoticeKind::Success));
     EXPECT_GT(PaintsSinceLastCall(), 0);

@@ -2,14 +2,9 @@
 // preview in the history however much the user changes.
 #include "DialogTestSupport.h"
 
-#include "dialogs/CBrightnessDlg.h"
-#include "dialogs/CColorFilterDlg.h"
-#include "dialogs/CDotDlg.h"
 #include "dialogs/CGrayDlg.h"
-#include "dialogs/CLineDlg.h"
-#include "dialogs/CRgbDlg.h"
-#include "dialogs/CSolidFillDlg.h"
-#include "dialogs/CThresholdDlg.h"
+#include "dialogs/EffectDialogs.h"
+#include "support/InitialEffects.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -28,44 +23,33 @@ struct DialogCase
 {
     const char* name;
     const char* caption;
-    std::function<std::unique_ptr<CEffectDlg>(QWidget*, CEffectPrompts&)> make;
-    std::function<bool(CImageDoc&)> initialEffect;
+    EffectCommand command;
     int okId;
     int cancelId;
 };
 
-template <typename Dialog> auto Maker()
-{
-    return [](QWidget* owner, CEffectPrompts& prompts) -> std::unique_ptr<CEffectDlg> {
-        if constexpr (std::is_constructible_v<Dialog, QWidget*, CEffectPrompts&>)
-            return std::make_unique<Dialog>(owner, prompts);
-        else
-            return std::make_unique<Dialog>(owner);
-    };
-}
-
 const DialogCase dialogCases[] = {
-    {"Gray", "灰度处理", Maker<CGrayDlg>(), [](CImageDoc& d) { return d.ApplyGray(0); }, 1023, 1024},
-    {"Brightness", "明暗处理", Maker<CBrightnessDlg>(), [](CImageDoc& d) { return d.ApplyBrightness(0); }, 1023,
-     1024},
-    {"Rgb", "RGB颜色调整", Maker<CRgbDlg>(), [](CImageDoc& d) { return d.ApplyRgb(0, 0, 0); }, 1028, 1029},
-    {"Line", "线处理", Maker<CLineDlg>(), [](CImageDoc& d) { return d.ApplyLines(0, 1, 1, 0, 0, 255); }, 1042, 1043},
-    {"Dot", "点处理", Maker<CDotDlg>(), [](CImageDoc& d) { return d.ApplyDots(1, 1, 0, 255); }, 1023, 1024},
-    {"ColorFilter", "颜色过滤", Maker<CColorFilterDlg>(),
-     [](CImageDoc& d) { return d.ApplyColorFilter(false, 0, 255, false, 0, 255, false, 0, 255, true, 0, 0xFFFFFF); },
-     1023, 1024},
-    {"SolidFill", "单色填充", Maker<CSolidFillDlg>(), [](CImageDoc& d) { return d.ApplySolidFill(0xFFFFFF, 128); },
-     1023, 1024},
-    {"Threshold", "二值化", Maker<CThresholdDlg>(), [](CImageDoc& d) { return d.ApplyThreshold(128, false); }, 1023,
-     1024},
+    {"Gray", "灰度处理", EffectCommand::Gray, 1023, 1024},
+    {"Brightness", "明暗处理", EffectCommand::Brightness, 1023, 1024},
+    {"Rgb", "RGB颜色调整", EffectCommand::Rgb, 1028, 1029},
+    {"Line", "线处理", EffectCommand::Line, 1042, 1043},
+    {"Dot", "点处理", EffectCommand::Dot, 1023, 1024},
+    {"ColorFilter", "颜色过滤", EffectCommand::ColorFilter, 1023, 1024},
+    {"SolidFill", "单色填充", EffectCommand::SolidFill, 1023, 1024},
+    {"Threshold", "二值化", EffectCommand::Threshold, 1023, 1024},
 };
 
 class EffectDlgContract : public EffectDialogTest, public ::testing::WithParamInterface<DialogCase>
 {
 protected:
+    void ExpectInitialPreview()
+    {
+        ExpectPreview([](CImageDoc& doc) { return ApplyInitialEffect(GetParam().command, doc); });
+    }
+
     std::unique_ptr<CEffectDlg> Open()
     {
-        auto dialog = GetParam().make(&host, prompts);
+        auto dialog = MakeEffectDialog(GetParam().command, &host, prompts);
         Activate(dialog.get());
         return dialog;
     }
@@ -90,7 +74,7 @@ TEST_P(EffectDlgContract, OpensWithItsCaptionAndOnePreviewOfTheInitialParameters
     auto dialog = Open();
     EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(GetParam().caption));
     EXPECT_TRUE(dialog->HasPreview());
-    ExpectPreview(GetParam().initialEffect);
+    ExpectInitialPreview();
     EXPECT_EQ(Doc().RedoDepth(), 0u);
 }
 
@@ -107,7 +91,7 @@ TEST_P(EffectDlgContract, EnterActsOnlyOnPushButtons)
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), 0);
     }
-    ExpectPreview(GetParam().initialEffect);
+    ExpectInitialPreview();
 
     auto* ok = Find<QPushButton>(dialog.get(), GetParam().okId);
     ok->setFocus();
@@ -182,6 +166,5 @@ TEST_F(EffectDialogTest, NothingIsPreviewedWhileNoImageIsLoaded)
     EXPECT_EQ(Find<QLineEdit>(&gray, 1022)->text(), QStringLiteral("1"));
 
     QWidget stranger; // an owner without a canvas
-    CThresholdDlg threshold(&stranger);
-    EXPECT_FALSE(threshold.HasPreview());
+    EXPECT_FALSE(MakeEffectDialog(EffectCommand::Threshold, &stranger, prompts)->HasPreview());
 }
