@@ -5,17 +5,20 @@
 #include "canvas/CDrawView.h"
 #include "dialogs/CDialogPrompts.h"
 #include "notify/CNotifyPopup.h"
+#include "notify/CUpdateCheck.h"
 #include "widgets/CImageButton.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/Pictures.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QShortcut>
 
 #include <algorithm>
@@ -72,11 +75,11 @@ QIcon ApplicationIcon()
 
 } // namespace
 
-CMainDlg::CMainDlg(QWidget* parent)
+CMainDlg::CMainDlg(QWidget* parent, const QUrl& updateEndpoint)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint),
       filePrompts(std::make_unique<CFilePrompts>(this)), ownEffectPrompts(std::make_unique<CDialogPrompts>(appCaption)),
-      effectPrompts(ownEffectPrompts.get())
+      effectPrompts(ownEffectPrompts.get()), urlOpener([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("mainWindow"));
     setFont(DialogUnits::DialogFont());
@@ -98,6 +101,22 @@ CMainDlg::CMainDlg(QWidget* parent)
     popup = std::make_unique<CNotifyPopup>(this);
     setWindowTitle(appCaption);
     LayOut();
+
+    updateCheck = new CUpdateCheck(updateEndpoint, [this](const QUrl& address) { OfferUpdate(address); }, this);
+    Notify(NoticeKind::Success, QStringLiteral("正在检测更新..."));
+}
+
+QUrl CMainDlg::DefaultUpdateEndpoint()
+{
+    return CUpdateCheck::DefaultEndpoint();
+}
+
+void CMainDlg::OfferUpdate(const QUrl& address)
+{
+    const auto answer = QMessageBox::question(this, appCaption, QStringLiteral("软件有新版本了,是否要下载新的版本?"),
+                                              QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        urlOpener(address);
 }
 
 CMainDlg::~CMainDlg()

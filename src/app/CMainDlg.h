@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QString>
+#include <QUrl>
 
 #include <array>
 #include <functional>
@@ -22,6 +23,7 @@ class CImageButton;
 class CImageDoc;
 class CMainDlg;
 class CNotifyPopup;
+class CUpdateCheck;
 class QAction;
 class QGroupBox;
 class QKeySequence;
@@ -68,7 +70,9 @@ public:
         About = 32783,
     };
 
-    explicit CMainDlg(QWidget* parent = nullptr);
+    // Asks `updateEndpoint` once whether a newer version exists (an empty address fails at once).
+    explicit CMainDlg(QWidget* parent = nullptr, const QUrl& updateEndpoint = DefaultUpdateEndpoint());
+    static QUrl DefaultUpdateEndpoint();
     ~CMainDlg() override;
 
     // The canvas, which owns the document; the effect dialogs reach the picture through it.
@@ -85,6 +89,8 @@ public:
     // For tests: answers the effect dialogs' colour choices, picks and refusals with `prompts`
     // (not owned, outlives the window) instead of the window's own; null brings those back.
     void SetEffectPrompts(CEffectPrompts* prompts);
+    // For tests: what opens an offered download address (the user's default handler otherwise).
+    void SetUrlOpener(std::function<void(const QUrl&)> opener) { urlOpener = std::move(opener); }
     // For tests: answers the document's dialogs with `prompts` (not owned, outlives the window)
     // instead of the window's own; null brings the window's own back.
     void SetPrompts(CDocumentPrompts* prompts);
@@ -126,6 +132,8 @@ private:
     // Runs the command's effect dialog modally and returns how it ended.
     int ExecEffectDialog(EffectCommand command);
     void OnAbout();
+    // A newer version exists: asks whether to download it and opens `address` on Yes.
+    void OfferUpdate(const QUrl& address);
 
     // True when an image is loaded; otherwise shows `refusal` as a warning.
     bool Guard(const QString& refusal);
@@ -148,4 +156,6 @@ private:
     QHash<int, CImageButton*> buttons;
     QHash<int, std::function<void()>> handlers;
     EffectDialogRunner effectDialogs;
+    std::function<void(const QUrl&)> urlOpener;
+    CUpdateCheck* updateCheck = nullptr;
 };

@@ -39,7 +39,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         appCaption = QStringLiteral("Quorvel");
-        window = std::make_unique<CMainDlg>();
+        window = std::make_unique<CMainDlg>(nullptr, updateEndpoint);
         window->SetPrompts(&prompts);
         window->show();
         window->activateWindow();
@@ -79,6 +79,7 @@ protected:
         return paints;
     }
 
+    QUrl updateEndpoint; // none: the update check fails at once, without the network
     QTemporaryDir dir;
     ScriptedPrompts prompts; // outlives the window, whose document points to it
     std::unique_ptr<CMainDlg> window;
