@@ -3,22 +3,14 @@
 #include "MainWindowFixture.h"
 
 #include "support/LoopbackHttpServer.h"
+#include "support/ProcessUntil.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QTimer>
 
 namespace {
-
-bool ProcessUntil(const std::function<bool()>& done, int milliseconds = 10000)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return done();
-}
 
 // A main window whose update check asks the loopback server, set up before the window starts.
 class UpdateCheckStartup : public MainWindowTest

@@ -1,9 +1,9 @@
 #include "notify/CUpdateCheck.h"
 
 #include "support/LoopbackHttpServer.h"
+#include "support/ProcessUntil.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,19 +14,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-
-namespace {
-
-// Runs the event loop until `done` holds or the deadline passes (the worker runs meanwhile).
-bool ProcessUntil(const std::function<bool()>& done, int milliseconds = 10000)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return done();
-}
-
-} // namespace
 
 TEST(CUpdateCheckRules, LeadingNumberReadsTheDecimalAtTheStartOfTheLine)
 {
