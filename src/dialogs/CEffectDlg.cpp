@@ -81,13 +81,12 @@ void CEffectDlg::FollowField(QLineEdit* field, QSlider* slider)
     }
 }
 
-QSlider* CEffectDlg::SetUpTranslucency(int initial, const std::function<void()>& onMove)
+QSlider* CEffectDlg::SetUpCaptionedSlider(int sliderId, int captionId, const QString& format, int initial,
+                                          const std::function<void()>& onMove)
 {
-    auto* slider = Control<QSlider>(1041);
-    auto* caption = Control<QLabel>(1040);
-    const auto showValue = [slider, caption] {
-        caption->setText(QStringLiteral("半透明度:%1").arg(Position(slider)));
-    };
+    auto* slider = Control<QSlider>(sliderId);
+    auto* caption = Control<QLabel>(captionId);
+    const auto showValue = [slider, caption, format] { caption->setText(format.arg(Position(slider))); };
     slider->setRange(0, 255);
     slider->setValue(initial);
     showValue();
@@ -96,6 +95,11 @@ QSlider* CEffectDlg::SetUpTranslucency(int initial, const std::function<void()>&
         onMove();
     });
     return slider;
+}
+
+QSlider* CEffectDlg::SetUpTranslucency(int initial, const std::function<void()>& onMove)
+{
+    return SetUpCaptionedSlider(1041, 1040, QStringLiteral("半透明度:%1"), initial, onMove);
 }
 
 bool CEffectDlg::ChooseColor(CEffectPrompts& prompts, CColorSwatch* swatch)

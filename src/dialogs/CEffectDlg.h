@@ -84,8 +84,11 @@ protected:
     // replace a value out of range by 1 rather than clamping it.
     static int StepOrReset(int value, int step, int lowest, int highest);
 
-    // The translucency slider (control 1041, 0 to 255, at `initial`) and its caption (label 1040),
-    // which follows it; `onMove` runs after the caption on every move the user makes.
+    // A slider from 0 to 255 at `initial` whose caption label shows `format` ("...%1") with its
+    // position and follows it; `onMove` runs after the caption on every move the user makes.
+    QSlider* SetUpCaptionedSlider(int sliderId, int captionId, const QString& format, int initial,
+                                  const std::function<void()>& onMove);
+    // The translucency slider (control 1041) and its caption (label 1040).
     QSlider* SetUpTranslucency(int initial, const std::function<void()>& onMove);
     // The colour chooser, starting at the swatch's colour; a chosen colour goes into the swatch.
     // False when the user cancelled.

@@ -3,7 +3,6 @@
 #include "document/CImageDoc.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QSlider>
 
 namespace {
@@ -23,20 +22,9 @@ constexpr DialogLayout::Control table[] = {
 } // namespace
 
 CThresholdDlg::CThresholdDlg(QWidget* owner)
-    : CEffectDlg(owner, {"二值化", {272, 85}, table, 1023, 1024}), threshold(Control<QSlider>(1025)),
-      reverse(Control<QCheckBox>(1078))
+    : CEffectDlg(owner, {"二值化", {272, 85}, table, 1023, 1024}), reverse(Control<QCheckBox>(1078))
 {
-    auto* caption = Control<QLabel>(1077);
-    const auto showValue = [this, caption] {
-        caption->setText(QStringLiteral("当前值:%1").arg(Position(threshold)));
-    };
-    threshold->setRange(0, 255);
-    threshold->setValue(128);
-    showValue();
-    OnSlider(threshold, [this, showValue] {
-        showValue();
-        Preview();
-    });
+    threshold = SetUpCaptionedSlider(1025, 1077, QStringLiteral("当前值:%1"), 128, [this] { Preview(); });
     connect(reverse, &QCheckBox::clicked, this, [this] { Preview(); });
     Preview();
 }

@@ -16,6 +16,6 @@ protected:
     bool ApplyTo(CImageDoc& doc) override;
 
 private:
-    QSlider* threshold;
     QCheckBox* reverse;
+    QSlider* threshold = nullptr;
 };
