@@ -2,8 +2,8 @@
 
 #include "dialogs/CColorSwatch.h"
 #include "dialogs/CEffectPrompts.h"
-#include "dialogs/ColorRef.h"
 #include "document/CImageDoc.h"
+#include "effects/ColorRef.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -62,7 +62,7 @@ struct SliderRow
 
 // In the order of the effect's parameters: red, green, blue (minimum, maximum), then the gray level.
 constexpr SliderRow sliderRows[] = {
-    {1067, 1061, 1052, 0}, {1026, 1062, 1052, 255}, {1027, 1063, 1053, 0},   {1028, 1064, 1053, 255},
+    {1067, 1061, 1052, 0}, {1026, 1062, 1052, 255}, {1027, 1063, 1053, 0}, {1028, 1064, 1053, 255},
     {1029, 1065, 1054, 0}, {1030, 1066, 1054, 255}, {1057, 1068, NoId, 0},
 };
 

@@ -1,6 +1,6 @@
 #include "dialogs/CColorSwatch.h"
 
-#include "dialogs/ColorRef.h"
+#include "effects/ColorRef.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include "dialogs/CDialogPrompts.h"
 
-#include "dialogs/ColorRef.h"
+#include "effects/ColorRef.h"
 #include "platform/PickColor.h"
 
 #include <QColorDialog>
