@@ -91,6 +91,8 @@ public:
     bool Save();
     bool SaveAs();
     bool CloseWithPrompt();
+    // Encodes the current state into `path` in the format its extension names, replacing any file
+    // there in one step; on failure errorText says so and the file is left as it was.
     bool WriteImage(const QString& path);
     static FileType TypeFromExtension(const QString& path);
     static int CodecFormat(FileType type);

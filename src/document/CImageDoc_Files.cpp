@@ -104,14 +104,15 @@ bool CImageDoc::Open()
 bool CImageDoc::WriteImage(const QString& target)
 {
     if (!loaded)
-        return false;
+        return Fail(QStringLiteral("当前没有打开文件"));
     bool written = false;
     RunLengthy(QStringLiteral("正在保存文件..."), [&] { written = Encode(CurrentState(), target); });
     // Only a finished write makes the file match the picture; after a failure the changes are
     // still unsaved and the next close must still ask.
-    if (written)
-        modified = false;
-    return written;
+    if (!written)
+        return Fail(QStringLiteral("文件无法保存"));
+    modified = false;
+    return true;
 }
 
 bool CImageDoc::Encode(const ImageState& state, const QString& target)
