@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstdio>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -28,4 +31,20 @@ bool CAtomicFileWriter::SyncDirectory(const QString& directory)
         return false;
     const bool synced = ::fsync(fd) == 0;
     return ::close(fd) == 0 && synced;
+}
+
+CAtomicFileWriter::Placement CAtomicFileWriter::PlaceWithoutReplacing(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    int result = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        // A file system without the flag: a hard link also refuses an existing name.
+        result = ::link(source.constData(), target.constData());
+        if (result == 0)
+            ::unlink(source.constData());
+    }
+    if (result != 0)
+        return errno == EEXIST ? Placement::TargetExists : Placement::Failed;
+    return SyncDirectory(QFileInfo(to).absolutePath()) ? Placement::Placed : Placement::Failed;
 }

@@ -12,6 +12,16 @@ public:
     // True only when `data` is the whole content of `path` and the rename is on disk.
     static bool Write(const QString& path, const QByteArray& data);
 
+    enum class Placement
+    {
+        Placed,
+        TargetExists, // `from` is left where it was
+        Failed,
+    };
+    // Gives the finished file `from` the name `to` in the same directory, in one step and only if
+    // no file has that name: an existing file is never replaced, even one that appears meanwhile.
+    static Placement PlaceWithoutReplacing(const QString& from, const QString& to);
+
 private:
     // Makes the rename durable: the directory entry lives in the directory, not in the file.
     static bool SyncDirectory(const QString& directory);
