@@ -1,0 +1,128 @@
+#include "batch/CBatchRunner.h"
+
+#include "document/CImageDoc.h"
+#include "platform/CAtomicFileWriter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <algorithm>
+#include <new>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const QString outOfMemoryText = QStringLiteral("内存不足,不能进行处理");
+
+// A name beside `output` that no one else uses; the extension stays last, as it decides the format.
+QString TemporaryBeside(const QString& output)
+{
+    const QFileInfo target(output);
+    const QString tag = QString::number(QRandomGenerator::global()->generate64(), 16);
+    return target.dir().filePath(QStringLiteral(".%1.%2.%3").arg(target.completeBaseName(), tag, target.suffix()));
+}
+
+} // namespace
+
+CBatchRunner::CBatchRunner(const BatchPlan& plan, Report report) : plan(plan), report(std::move(report)) {}
+
+QString CBatchRunner::ExistingOutputText()
+{
+    return QStringLiteral("输出文件已经存在,没有覆盖 (加 --overwrite 可覆盖)");
+}
+
+int CBatchRunner::Run()
+{
+    QElapsedTimer clock;
+    clock.start();
+    next = finished = failed = 0;
+    if (!plan.outputDirectory.isEmpty() && !QDir().mkpath(plan.outputDirectory)) {
+        report(QStringLiteral("无法创建输出目录 %1").arg(plan.outputDirectory));
+        return 1;
+    }
+    {
+        std::vector<std::jthread> threads;
+        const int workers = plan.workers > 0 ? plan.workers : std::max(1, QThread::idealThreadCount());
+        const qsizetype count = std::min<qsizetype>(workers, plan.jobs.size());
+        for (qsizetype i = 1; i < count; ++i)
+            threads.emplace_back([this] { Work(); });
+        Work();
+    }
+    report(QStringLiteral("共 %1 个文件: 成功 %2 个,失败 %3 个,用时 %4 秒")
+               .arg(plan.jobs.size())
+               .arg(plan.jobs.size() - failed)
+               .arg(failed)
+               .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
+    return failed == 0 ? 0 : 1;
+}
+
+void CBatchRunner::Work()
+{
+    for (;;) {
+        qsizetype index;
+        {
+            const std::lock_guard lock(mutex);
+            if (next == plan.jobs.size())
+                return;
+            index = next++;
+        }
+        const BatchPlan::Job& job = plan.jobs[index];
+        QString failure;
+        try {
+            failure = Process(job);
+        } catch (const std::bad_alloc&) {
+            failure = outOfMemoryText;
+        }
+        Finished(job, failure);
+    }
+}
+
+QString CBatchRunner::Process(const BatchPlan::Job& job) const
+{
+    // Checked before the work as well as at the end, so a kept file costs no decoding.
+    if (!plan.overwrite && QFileInfo::exists(job.output))
+        return ExistingOutputText();
+    CImageDoc doc;
+    if (!doc.Load(job.input))
+        return doc.GetErrorText();
+    for (const BatchStep& step : plan.steps) {
+        if (!step.apply(doc))
+            return QStringLiteral("--%1: %2").arg(step.option, doc.GetErrorText());
+    }
+    return Write(doc, job.output);
+}
+
+QString CBatchRunner::Write(CImageDoc& doc, const QString& output) const
+{
+    if (plan.overwrite)
+        return doc.WriteImage(output) ? QString() : doc.GetErrorText();
+    // Written under a name of its own, then given the output's name only if that is still free.
+    const QString temporary = TemporaryBeside(output);
+    if (!doc.WriteImage(temporary))
+        return doc.GetErrorText();
+    switch (CAtomicFileWriter::PlaceWithoutReplacing(temporary, output)) {
+    case CAtomicFileWriter::Placement::Placed:
+        return {};
+    case CAtomicFileWriter::Placement::TargetExists:
+        QFile::remove(temporary);
+        return ExistingOutputText();
+    case CAtomicFileWriter::Placement::Failed:
+        break;
+    }
+    QFile::remove(temporary);
+    return QStringLiteral("文件无法保存");
+}
+
+void CBatchRunner::Finished(const BatchPlan::Job& job, const QString& failure)
+{
+    const std::lock_guard lock(mutex);
+    ++finished;
+    failed += !failure.isEmpty();
+    const QString counter = QStringLiteral("[%1/%2] ").arg(finished).arg(plan.jobs.size());
+    report(counter + job.input +
+           (failure.isEmpty() ? QStringLiteral(" → ") + job.output : QStringLiteral(": ") + failure));
+}
