@@ -27,6 +27,8 @@ case "${1:-}" in
 --peers)
     # The libraries bench/peers.py times our effects against.
     packages+=(python3 python3-numpy python3-opencv python3-pil)
+    # The programs the batch benchmark times.
+    packages+=(libvips-tools imagemagick)
     ;;
 esac
 
