@@ -19,7 +19,8 @@
 // redo stack), the file it came from, two flags and the text of the last failure.
 //
 // Operations return false on failure and leave a fixed text in errorText; success never clears it.
-// User-interface thread only.
+// One thread at a time: the editor uses its document on the user-interface thread only; separate
+// documents may live on separate threads, as the batch program keeps one per worker.
 class CImageDoc
 {
 public:

@@ -1,6 +1,7 @@
 # Installs the build tree into a scratch prefix and checks that a desktop finds everything:
 # the launcher, the icon it names, the binary it runs and the software centre description.
-#   cmake -DBUILD_DIR=... -DPREFIX=... [-DBINARY=quorvel] -P install_layout.cmake
+# Beside it goes the command-line program, which must run from there.
+#   cmake -DBUILD_DIR=... -DPREFIX=... [-DBINARY=quorvel] [-DBATCH=quorvel-batch] -P install_layout.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -35,6 +36,12 @@ if(BINARY)
     execute_process(COMMAND test -x "${installed}" RESULT_VARIABLE not_executable)
     if(not_executable)
         message(FATAL_ERROR "${installed} is not executable")
+    endif()
+endif()
+if(BATCH)
+    execute_process(COMMAND "${PREFIX}/bin/${BATCH}" --version RESULT_VARIABLE failed OUTPUT_VARIABLE version)
+    if(failed OR NOT version MATCHES "^${BATCH} ")
+        message(FATAL_ERROR "${PREFIX}/bin/${BATCH} is not installed or does not run: ${version}")
     endif()
 endif()
 file(REMOVE_RECURSE "${PREFIX}")

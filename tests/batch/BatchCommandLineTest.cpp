@@ -88,13 +88,28 @@ TEST(BatchCommandLine, TakesEachRangeToItsEndsAndRefusesOneBeyond)
     }
 }
 
+struct Refusal
+{
+    const char* arguments;
+    const char* expected; // part of the message
+};
+
+// Each case is refused with a message holding its expected part; `before` goes first on the line.
+template <std::size_t N> void ExpectRefusals(const Refusal (&cases)[N], const QStringList& before = {})
+{
+    for (const Refusal& c : cases) {
+        CBatchCommandLine commandLine;
+        const QStringList arguments =
+            QStringList{QStringLiteral("quorvel-batch")} + before + Split(QString::fromUtf8(c.arguments));
+        EXPECT_EQ(commandLine.Parse(arguments), CBatchCommandLine::Outcome::Refused) << c.arguments;
+        EXPECT_TRUE(commandLine.Message().contains(QString::fromUtf8(c.expected)))
+            << c.arguments << ": " << commandLine.Message().toStdString();
+    }
+}
+
 TEST(BatchCommandLine, RefusesMalformedValuesNamingWhatIsExpected)
 {
-    const struct
-    {
-        const char* arguments;
-        const char* expected; // part of the message
-    } cases[] = {
+    const Refusal cases[] = {
         {"--gray 1e3", "LEVEL"},
         {"--gray 0x10", "LEVEL"},
         {"--gray 99999999999999999999", "-255 到 255"},
@@ -123,25 +138,12 @@ TEST(BatchCommandLine, RefusesMalformedValuesNamingWhatIsExpected)
         {"--invert=1", "--invert"},
         {"--gray 0 --gray", "--gray"},
     };
-    for (const auto& c : cases) {
-        QString message;
-        CBatchCommandLine commandLine;
-        const QStringList arguments = QStringList{QStringLiteral("quorvel-batch"), QStringLiteral("-o"),
-                                                  QStringLiteral("out.png"), QStringLiteral("in.png")} +
-                                      Split(QString::fromUtf8(c.arguments));
-        EXPECT_EQ(commandLine.Parse(arguments), CBatchCommandLine::Outcome::Refused) << c.arguments;
-        EXPECT_TRUE(commandLine.Message().contains(QString::fromUtf8(c.expected)))
-            << c.arguments << ": " << commandLine.Message().toStdString();
-    }
+    ExpectRefusals(cases, {QStringLiteral("-o"), QStringLiteral("out.png"), QStringLiteral("in.png")});
 }
 
 TEST(BatchCommandLine, RefusesOutputsThatDoNotAddUp)
 {
-    const struct
-    {
-        const char* arguments;
-        const char* expected;
-    } cases[] = {
+    const Refusal cases[] = {
         {"--invert -o out.png", "没有给出输入文件"},
         {"--invert a.png", "-o"},
         {"--invert a.png -o out.png -d dir", "二者选一"},
@@ -155,14 +157,7 @@ TEST(BatchCommandLine, RefusesOutputsThatDoNotAddUp)
         {"--invert x.png x.jpg -d dir --format gif", "同一个输出文件"},
         {"--invert x.png -d dir -j 0", "1 到 256"},
     };
-    for (const auto& c : cases) {
-        CBatchCommandLine commandLine;
-        const QStringList arguments =
-            QStringList{QStringLiteral("quorvel-batch")} + Split(QString::fromUtf8(c.arguments));
-        EXPECT_EQ(commandLine.Parse(arguments), CBatchCommandLine::Outcome::Refused) << c.arguments;
-        EXPECT_TRUE(commandLine.Message().contains(QString::fromUtf8(c.expected)))
-            << c.arguments << ": " << commandLine.Message().toStdString();
-    }
+    ExpectRefusals(cases);
 }
 
 TEST(BatchCommandLine, PlansTheOutputsOfAFolder)
