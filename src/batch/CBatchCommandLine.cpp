@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 QString Dashed(const QString& name)
@@ -83,8 +85,12 @@ QString CBatchCommandLine::ParseErrorText(const QStringList& arguments) const
     if (last.startsWith(QLatin1Char('-')) && !last.contains(QLatin1Char('=')))
         return QStringLiteral("选项 %1 缺少参数值").arg(last);
     for (const QString& argument : arguments) {
-        if (argument.startsWith(QLatin1String("--")) && argument.contains(QLatin1Char('=')))
-            return QStringLiteral("选项 %1 不带参数值").arg(argument.section(QLatin1Char('='), 0, 0));
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        const bool takesNoValue = std::any_of(options.begin(), options.end(), [&name](const QCommandLineOption& o) {
+            return o.valueName().isEmpty() && o.names().contains(name.mid(2));
+        });
+        if (argument.startsWith(QLatin1String("--")) && argument.contains(QLatin1Char('=')) && takesNoValue)
+            return QStringLiteral("选项 %1 不带参数值").arg(name);
     }
     return parser.errorText();
 }

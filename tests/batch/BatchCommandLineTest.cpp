@@ -135,7 +135,7 @@ TEST(BatchCommandLine, RefusesMalformedValuesNamingWhatIsExpected)
         {"--select polygon:1,1;9,9", "三个点"},
         {"--select freeform:1,1;2;3,3", "X,Y"},
         {"--blur 3", "--blur"},
-        {"--invert=1", "--invert"},
+        {"--gray=5 --invert=1", "选项 --invert 不带参数值"},
         {"--gray 0 --gray", "--gray"},
     };
     ExpectRefusals(cases, {QStringLiteral("-o"), QStringLiteral("out.png"), QStringLiteral("in.png")});
