@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -48,8 +49,12 @@ int CBatchRunner::Run()
         std::vector<std::jthread> threads;
         const int workers = plan.workers > 0 ? plan.workers : std::max(1, QThread::idealThreadCount());
         const qsizetype count = std::min<qsizetype>(workers, plan.jobs.size());
-        for (qsizetype i = 1; i < count; ++i)
-            threads.emplace_back([this] { Work(); });
+        try {
+            for (qsizetype i = 1; i < count; ++i)
+                threads.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No more threads to be had: the ones running, this one included, share the files.
+        }
         Work();
     }
     report(QStringLiteral("共 %1 个文件: 成功 %2 个,失败 %3 个,用时 %4 秒")
