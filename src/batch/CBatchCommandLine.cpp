@@ -47,8 +47,10 @@ CBatchCommandLine::Outcome CBatchCommandLine::Parse(const QStringList& arguments
 {
     plan = {};
     message.clear();
-    if (!parser.parse(arguments))
-        return Refuse(ParseErrorText(arguments));
+    if (!parser.parse(arguments)) {
+        Reject(ParseErrorText(arguments));
+        return Outcome::Refused;
+    }
     if (parser.isSet(QStringLiteral("help"))) {
         message = HelpText();
         return Outcome::Answered;
@@ -61,12 +63,6 @@ CBatchCommandLine::Outcome CBatchCommandLine::Parse(const QStringList& arguments
         return Outcome::Refused;
     plan.overwrite = parser.isSet(QStringLiteral("overwrite"));
     return ReadJobs() ? Outcome::Run : Outcome::Refused;
-}
-
-CBatchCommandLine::Outcome CBatchCommandLine::Refuse(const QString& text)
-{
-    message = text;
-    return Outcome::Refused;
 }
 
 bool CBatchCommandLine::Reject(const QString& text)

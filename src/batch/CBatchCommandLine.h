@@ -29,8 +29,7 @@ public:
     QString HelpText() const;
 
 private:
-    Outcome Refuse(const QString& text);
-    bool Reject(const QString& text); // Refuse for the readers below: always false
+    bool Reject(const QString& text); // keeps `text` as the message; always false
     QString ParseErrorText(const QStringList& arguments) const;
     bool ReadSteps();
     bool ReadOutputs();
