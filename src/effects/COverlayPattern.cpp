@@ -167,14 +167,16 @@ void COverlayPattern::BuildTable()
 
 COverlayPattern::Periodic COverlayPattern::Repeating(std::int64_t covered, std::int64_t uncovered, std::int64_t shift)
 {
-    if (uncovered <= 0) // nothing left uncovered
-        return {};
     Periodic p;
+    // Nothing left uncovered: every position from the first on is covered, but the start keeps its
+    // shift, so a wide line still begins half its width before its centre.
+    p.shift = shift;
+    if (uncovered <= 0)
+        return p;
     p.runs[0] = covered;
     p.runs[1] = uncovered;
     p.runCount = 2;
     p.period = covered + uncovered;
-    p.shift = shift;
     return p;
 }
 

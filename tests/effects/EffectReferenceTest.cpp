@@ -439,6 +439,33 @@ TEST_F(EffectReferenceLineShape, SolidLinesAreWholeRowsOrColumnsRepeatingWithThe
     }
 }
 
+// Written out as the rule reads: a line is centred on every multiple of the step before the far
+// edge, and covers width rows (or columns) starting width/2 before its centre.
+TEST_F(EffectReferenceLineShape, WideSolidLinesCoverExactlyTheRowsTheirCentresGive)
+{
+    for (const Shape& area : Areas()) {
+        for (const int direction : {0, 90}) {
+            for (const int width : {2, 5, 101}) {
+                for (const int spacing : {0, 1}) {
+                    SCOPED_TRACE(Describe(area) + " direction " + std::to_string(direction) + " width " +
+                                 std::to_string(width) + " spacing " + std::to_string(spacing));
+                    const auto covered = Coverage(area, direction, width, spacing, 0);
+                    const int extent = int(covered.size());
+                    std::vector<bool> expected(std::size_t(extent), false);
+                    for (int centre = 0; centre < extent; centre += width + spacing)
+                        for (int c = centre - width / 2; c < centre - width / 2 + width; ++c)
+                            if (c >= 0 && c < extent)
+                                expected[std::size_t(c)] = true;
+                    std::vector<bool> firstAlong;
+                    for (const auto& line : covered)
+                        firstAlong.push_back(line[0]);
+                    EXPECT_EQ(firstAlong, expected);
+                }
+            }
+        }
+    }
+}
+
 TEST_F(EffectReferenceLineShape, DashedLinesLieWithinTheSolidLineWithGapsAlongIt)
 {
     for (const Shape& area : Areas()) {
