@@ -1,21 +1,18 @@
 #include "app/CAboutDlg.h"
 
-#include "widgets/DialogUnits.h"
 #include "widgets/Pictures.h"
 
 #include <QLabel>
 
 namespace {
 constexpr QSize PictureSize(444, 202);
-constexpr QSize DialogSize(296, 135); // dialog units
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("关于Quorvel"));
-    setFont(DialogUnits::DialogFont());
-    setFixedSize(DialogUnits::ToPixels(DialogSize).expandedTo(PictureSize));
+    setFixedSize(PictureSize); // the picture is the whole window, without margins
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("picture149"));
     picture->setPixmap(QPixmap::fromImage(Pictures::Render(QStringLiteral("about-picture"), PictureSize)));

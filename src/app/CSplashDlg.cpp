@@ -1,6 +1,5 @@
 #include "app/CSplashDlg.h"
 
-#include "widgets/DialogUnits.h"
 #include "widgets/Pictures.h"
 
 #include <QLabel>
@@ -9,13 +8,11 @@
 
 namespace {
 constexpr QSize PictureSize(438, 150);
-constexpr QSize DialogSize(292, 100); // dialog units
 } // namespace
 
 CSplashDlg::CSplashDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
-    setFont(DialogUnits::DialogFont());
-    setFixedSize(DialogUnits::ToPixels(DialogSize).expandedTo(PictureSize));
+    setFixedSize(PictureSize); // the picture is the whole window, without margins
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("picture159"));
     picture->setPixmap(QPixmap::fromImage(Pictures::Render(QStringLiteral("splash"), PictureSize)));

@@ -1,5 +1,8 @@
 #include "app/CSplashDlg.h"
 
+#include "app/CAboutDlg.h"
+
+#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -41,4 +44,15 @@ TEST_F(SplashTest, EscEndsButEnterDoesNothing)
     EXPECT_TRUE(splash.isVisible());
     QTest::keyClick(&splash, Qt::Key_Escape);
     EXPECT_FALSE(splash.isVisible());
+}
+
+// With any desktop font, a window whose content is a picture shows it without margins.
+TEST(PictureWindows, TakeExactlyThePicturesSize)
+{
+    const CSplashDlg splash;
+    EXPECT_EQ(splash.size(), QSize(438, 150));
+    EXPECT_EQ(splash.findChild<QLabel*>(QStringLiteral("picture159"))->geometry(), splash.rect());
+    const CAboutDlg about;
+    EXPECT_EQ(about.size(), QSize(444, 202));
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("picture149"))->geometry(), about.rect());
 }
