@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <functional>
+#include <utility>
 
 // Answers the document's dialogs from a script and records what was asked.
 class ScriptedPrompts : public CDocumentPrompts
@@ -49,8 +50,10 @@ private:
     {
         if (answers.empty())
             return fallback;
-        T answer = answers.front();
+        // Swapped out rather than copied: GCC 12 at -O3 takes a copied optional<QString> for
+        // uninitialised.
+        std::swap(fallback, answers.front());
         answers.pop_front();
-        return answer;
+        return fallback;
     }
 };
