@@ -99,8 +99,10 @@ CColorFilterDlg::CColorFilterDlg(QWidget* owner, CEffectPrompts& prompts)
             Preview();
     });
     connect(Control<QPushButton>(1070), &QPushButton::clicked, this, [this] {
-        analysis->SetColor(this->prompts.PickColor());
-        ShowAnalysis();
+        if (const std::optional<std::uint32_t> picked = this->prompts.PickColor()) {
+            analysis->SetColor(*picked);
+            ShowAnalysis();
+        }
     });
     Preview();
 }

@@ -14,7 +14,7 @@ std::optional<std::uint32_t> CDialogPrompts::ChooseColor(QWidget* owner, std::ui
     return ColorRef::FromQColor(chosen);
 }
 
-std::uint32_t CDialogPrompts::PickColor()
+std::optional<std::uint32_t> CDialogPrompts::PickColor()
 {
     return ::PickColor();
 }

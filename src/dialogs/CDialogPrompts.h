@@ -10,7 +10,7 @@ public:
     explicit CDialogPrompts(QString caption) : caption(std::move(caption)) {}
 
     std::optional<std::uint32_t> ChooseColor(QWidget* owner, std::uint32_t initial) override;
-    std::uint32_t PickColor() override;
+    std::optional<std::uint32_t> PickColor() override;
     void Refuse(QWidget* owner, const QString& text) override;
 
 private:

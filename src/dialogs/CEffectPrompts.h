@@ -17,8 +17,8 @@ public:
 
     // The colour chooser, modal and owned by `owner`, starting at `initial`; nothing when cancelled.
     virtual std::optional<std::uint32_t> ChooseColor(QWidget* owner, std::uint32_t initial) = 0;
-    // Waits until the user has picked a colour on the screen; always answers one.
-    virtual std::uint32_t PickColor() = 0;
+    // Waits until the user has picked a colour on the screen; nothing when the pick was cancelled.
+    virtual std::optional<std::uint32_t> PickColor() = 0;
     // Tells the user why a field's text was refused, in a modal warning owned by `owner`.
     virtual void Refuse(QWidget* owner, const QString& text) = 0;
 };

@@ -38,8 +38,10 @@ CSolidFillDlg::CSolidFillDlg(QWidget* owner, CEffectPrompts& prompts)
             Preview();
     });
     connect(Control<QPushButton>(1074), &QPushButton::clicked, this, [this] {
-        fill->SetColor(this->prompts.PickColor());
-        Preview();
+        if (const std::optional<std::uint32_t> picked = this->prompts.PickColor()) {
+            fill->SetColor(*picked);
+            Preview();
+        }
     });
     Preview();
 }

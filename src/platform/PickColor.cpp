@@ -12,10 +12,6 @@
 
 namespace {
 
-// The one colour both effect dialogs fall back on: a cancelled pick must leave the colour a dialog
-// shows as it was, and a dialog opened afresh has none of its own to offer, so the last pick of the
-// whole run stands in. Black until the first pick.
-std::uint32_t lastColor = 0;
 // A second click on a dialog's button while a pick is under way (the portal's picker lets our
 // windows take input) must not start a second one.
 bool picking = false;
@@ -32,10 +28,10 @@ QString ParentWindow()
 
 } // namespace
 
-std::uint32_t PickColor()
+std::optional<std::uint32_t> PickColor()
 {
     if (picking)
-        return lastColor;
+        return std::nullopt;
     picking = true;
     const auto done = qScopeGuard([] { picking = false; });
 
@@ -45,7 +41,5 @@ std::uint32_t PickColor()
         CScreenPicker picker;
         color = picker.Run();
     }
-    if (color)
-        lastColor = *color;
-    return lastColor;
+    return color;
 }

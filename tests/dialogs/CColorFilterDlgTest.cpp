@@ -123,4 +123,8 @@ TEST_F(ColorFilterDlg, AnalysisShowsThePickedColourWithoutTouchingThePicture)
     EXPECT_EQ(Get<CColorSwatch>(1071)->Color(), 0x00336699u);
     EXPECT_EQ(Picture(), preview);
     EXPECT_EQ(Doc().UndoDepth(), depth + 1);
+
+    Click(1070); // cancelled: the analysis keeps the colour it shows
+    EXPECT_EQ(Label(1072), QStringLiteral("当前颜色的各个值 R:153  G:102  B:51"));
+    EXPECT_EQ(Get<CColorSwatch>(1071)->Color(), 0x00336699u);
 }

@@ -65,11 +65,17 @@ TEST_F(SolidFillDlg, ChosenColourPreviewsAndCancelledChooserChangesNothing)
     EXPECT_EQ(Picture(), previewed);
 }
 
-TEST_F(SolidFillDlg, PickedColourIsUsedAtOnce)
+TEST_F(SolidFillDlg, PickedColourIsUsedAtOnceAndACancelledPickChangesNothing)
 {
-    prompts.picks = {0x00000000, 0x00336699};
+    prompts.picks = {std::nullopt, 0x00000000, 0x00336699, std::nullopt};
+    Click(1074);
+    ExpectFill(0x00FFFFFF, 128); // still the white it opened with
     Click(1074);
     ExpectFill(0x00000000, 128);
     Click(1074);
     ExpectFill(0x00336699, 128);
+    const ImageState* preview = &Doc().CurrentState();
+    Click(1074);
+    EXPECT_EQ(swatch->Color(), 0x00336699u);
+    EXPECT_EQ(&Doc().CurrentState(), preview) << "no new preview";
 }

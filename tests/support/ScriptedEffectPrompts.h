@@ -12,7 +12,7 @@ class ScriptedEffectPrompts : public CEffectPrompts
 {
 public:
     std::deque<std::optional<std::uint32_t>> chooserAnswers; // nothing = cancelled; none left = cancelled
-    std::deque<std::uint32_t> picks;
+    std::deque<std::optional<std::uint32_t>> picks; // nothing = cancelled; none left = cancelled
     QList<std::uint32_t> chooserStarts; // the initial colour of every chooser opened
     QStringList refusals;
     QWidget* lastOwner = nullptr;
@@ -27,11 +27,12 @@ public:
         chooserAnswers.pop_front();
         return answer;
     }
-    std::uint32_t PickColor() override
+    std::optional<std::uint32_t> PickColor() override
     {
-        const std::uint32_t pick = picks.empty() ? 0 : picks.front();
-        if (!picks.empty())
-            picks.pop_front();
+        if (picks.empty())
+            return std::nullopt;
+        const auto pick = picks.front();
+        picks.pop_front();
         return pick;
     }
     void Refuse(QWidget* owner, const QString& text) override
