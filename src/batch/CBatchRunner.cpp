@@ -97,6 +97,7 @@ QString CBatchRunner::Process(const BatchPlan::Job& job) const
     for (const BatchStep& step : plan.steps) {
         if (!step.apply(doc))
             return QStringLiteral("--%1: %2").arg(step.option, doc.GetErrorText());
+        doc.ForgetHistory(); // nothing is undone here: one picture at a time, however long the chain
     }
     return Write(doc, job.output);
 }

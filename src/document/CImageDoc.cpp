@@ -118,6 +118,13 @@ bool CImageDoc::DropNewest()
     return true;
 }
 
+void CImageDoc::ForgetHistory()
+{
+    if (undoStack.size() > 1)
+        undoStack.erase(undoStack.begin(), undoStack.end() - 1);
+    redoStack.clear();
+}
+
 void CImageDoc::Clear()
 {
     typeCode = static_cast<std::uint32_t>(FileType::None);

@@ -54,6 +54,9 @@ public:
     bool Redo();
     bool DropNewest();
     void Clear();
+    // Keeps only the current state: the states below it and the redo stack go, and with them
+    // every tile only they held. For a chain of steps that nobody will undo.
+    void ForgetHistory();
 
     std::size_t UndoDepth() const { return undoStack.size(); }
     std::size_t RedoDepth() const { return redoStack.size(); }

@@ -1,18 +1,17 @@
 // Running over files: what is written, what is kept, what is reported, and the exit status.
 #include "batch/BatchRun.h"
 #include "batch/CBatchRunner.h"
+#include "document/CTilePool.h"
+#include "support/ReadOnlyPath.h"
 #include "support/TestImages.h"
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -117,57 +116,38 @@ TEST_F(BatchRunTest, NeverOverwritesItsInputUnlessToldTo)
     EXPECT_TRUE(Inverted(copy, input));
 }
 
-// Makes a folder that even root cannot write into, for as long as it lives: read-only permissions,
-// and where the file system allows it the immutable flag, which binds root too.
-class ReadOnlyFolder
-{
-public:
-    explicit ReadOnlyFolder(const QString& path) : path(path)
-    {
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
-        if (::geteuid() == 0)
-            immutable = SetImmutable(true);
-    }
-    ~ReadOnlyFolder()
-    {
-        if (immutable)
-            SetImmutable(false);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    bool Holds() const { return ::geteuid() != 0 || immutable; }
-
-private:
-    bool SetImmutable(bool on) const
-    {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return done;
-    }
-
-    QString path;
-    bool immutable = false;
-};
-
 TEST_F(BatchRunTest, ReportsAFolderItCannotWriteInto)
 {
     const QString input = Photo(QStringLiteral("picture.png"));
     const QString folder = Path(QStringLiteral("locked"));
-    const ReadOnlyFolder locked(folder);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const ReadOnlyPath locked(folder);
     if (!locked.Holds())
-        GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only here";
+        GTEST_SKIP() << ReadOnlyPath::NotHeld;
 
     const BatchRun run({QStringLiteral("--gray"), QStringLiteral("0"), input, Photo(QStringLiteral("other.png"), 2),
                         QStringLiteral("-d"), folder});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.count(QStringLiteral(": 文件无法保存")), 2) << run.err.toStdString();
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Between steps only the current picture is needed: a long chain runs within a few pictures' bytes.
+TEST_F(BatchRunTest, AChainOfAnyLengthKeepsOnlyTheCurrentPicture)
+{
+    const QString input = WriteWithQt(MakePhotoLike(512, 384), Path(QStringLiteral("in.png")), "png");
+    QStringList arguments{QStringLiteral("-j"), QStringLiteral("1")};
+    for (int i = 0; i < 60; ++i)
+        arguments << QStringLiteral("--invert");
+    CTilePool& pool = CTilePool::Shared();
+    const std::size_t picture = 4 * 3 * CTilePool::TileBytes; // 512 × 384 in whole tiles
+    pool.SetLiveLimit(pool.LiveBytes() + 4 * picture);
+    const auto unlimited = qScopeGuard([&pool] { pool.SetLiveLimit(0); });
+
+    const BatchRun run(arguments + QStringList{input, QStringLiteral("-o"), Path(QStringLiteral("out.png"))});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(QImage(Path(QStringLiteral("out.png"))).convertToFormat(QImage::Format_RGB32),
+              QImage(input).convertToFormat(QImage::Format_RGB32)) << "an even number of inversions";
 }
 
 } // namespace
