@@ -9,7 +9,10 @@
 class CAtomicFileWriter
 {
 public:
-    // True only when `data` is the whole content of `path` and the rename is on disk.
+    // True only when `data` is the whole content of `path` and on disk. Where the folder takes no
+    // new file but `path` is a writable regular file, the bytes go into that file itself: room for
+    // them is reserved first, so a full disk leaves it as it was, while a failure after that (an
+    // I/O error, a kill) can leave it damaged.
     static bool Write(const QString& path, const QByteArray& data);
 
     enum class Placement
@@ -23,6 +26,7 @@ public:
     static Placement PlaceWithoutReplacing(const QString& from, const QString& to);
 
 private:
+    static bool WriteInPlace(const QString& path, const QByteArray& data);
     // Makes the rename durable: the directory entry lives in the directory, not in the file.
     static bool SyncDirectory(const QString& directory);
 };

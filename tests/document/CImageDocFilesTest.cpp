@@ -1,5 +1,6 @@
 #include "document/CImageDoc.h"
 
+#include "support/ReadOnlyPath.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestImages.h"
 
@@ -306,6 +307,28 @@ TEST_F(CImageDocFiles, FailedWritesKeepTheDocumentModified)
     EXPECT_EQ(doc.GetErrorText(), QStringLiteral("文件无法保存"));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.UndoDepth(), 2u);
+}
+
+// In a folder that takes no new file, Save writes the picture's own file in place; where that
+// file refuses too, the save fails and the changes stay unsaved.
+TEST_F(CImageDocFiles, SaveInAFolderThatTakesNoNewFile)
+{
+    ASSERT_TRUE(doc.Load(pngPath));
+    Modify();
+    const QImage changed = doc.CurrentState().ReadAll();
+    const ReadOnlyPath folder(dir.path());
+    if (!folder.Holds())
+        GTEST_SKIP() << ReadOnlyPath::NotHeld;
+    {
+        const ReadOnlyPath file(pngPath);
+        EXPECT_FALSE(doc.Save());
+        EXPECT_EQ(doc.GetErrorText(), QStringLiteral("文件无法保存"));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(QImage(pngPath).convertToFormat(QImage::Format_RGB32), photo.convertToFormat(QImage::Format_RGB32));
+    }
+    ASSERT_TRUE(doc.Save()) << doc.GetErrorText().toStdString();
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(QImage(pngPath).convertToFormat(QImage::Format_RGB32), changed);
 }
 
 TEST_F(CImageDocFiles, SaveWritesAndReadsBack)
