@@ -1,5 +1,6 @@
 #include "canvas/CDrawView.h"
 #include "canvas/SelectionMasks.h"
+#include "support/QtPrinters.h"
 #include "support/TestImages.h"
 
 #include <QCoreApplication>
@@ -14,11 +15,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-static void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << '(' << p.x() << ", " << p.y() << ')';
-}
 
 namespace {
 

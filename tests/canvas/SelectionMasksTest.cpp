@@ -1,5 +1,7 @@
 #include "canvas/SelectionMasks.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,27 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-// Printers for readable failures; static so that other test files may print these types their own way.
-static void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << '(' << p.x() << ", " << p.y() << ')';
-}
-
-static void PrintTo(const QRect& r, std::ostream* os)
-{
-    *os << "QRect(" << r.x() << ", " << r.y() << ' ' << r.width() << 'x' << r.height() << ')';
-}
-
-static void PrintTo(SelectionKind kind, std::ostream* os)
-{
-    static const char* const names[] = {"None", "Rectangle", "Ellipse", "Polygon", "Freeform"};
-    const int k = int(kind);
-    if (k >= 0 && k < 5)
-        *os << names[k];
-    else
-        *os << "Kind" << k;
-}
 
 namespace {
 

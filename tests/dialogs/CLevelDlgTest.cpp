@@ -9,6 +9,7 @@
 #include <QSlider>
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -18,6 +19,11 @@ struct LevelCase
     std::function<std::unique_ptr<CEffectDlg>(QWidget*)> make;
     bool (CImageDoc::*effect)(int);
 };
+
+void PrintTo(const LevelCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const LevelCase levelCases[] = {
     {"Gray", [](QWidget* owner) { return std::make_unique<CGrayDlg>(owner); }, &CImageDoc::ApplyGray},

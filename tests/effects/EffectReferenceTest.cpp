@@ -6,6 +6,7 @@
 #include "canvas/SelectionMasks.h"
 #include "document/CImageDoc.h"
 #include "effects/COverlayPattern.h"
+#include "support/QtPrinters.h"
 #include "support/TestImages.h"
 
 #include <QTemporaryDir>
@@ -20,12 +21,6 @@
 #include <vector>
 
 using namespace Reference;
-
-// Static, like the printers of the other test files, so that each file may print QSize its own way.
-static void PrintTo(const QSize& size, std::ostream* os)
-{
-    *os << size.width() << 'x' << size.height();
-}
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 TEST(CUpdateCheckRules, LeadingNumberReadsTheDecimalAtTheStartOfTheLine)
 {
@@ -78,6 +79,11 @@ struct ServerCase
     int redirects;
     bool offered;
 };
+
+void PrintTo(const ServerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const QByteArray newer = "2.0\nhttp://quorvel.example/new\n";
 

@@ -1,5 +1,7 @@
 #include "platform/CScreenPicker.h"
 
+#include "support/QtPrinters.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
@@ -9,10 +11,6 @@
 
 #include <ostream>
 
-void PrintTo(const QPoint& point, std::ostream* out)
-{
-    *out << "(" << point.x() << ", " << point.y() << ")";
-}
 
 namespace {
 

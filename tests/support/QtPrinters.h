@@ -1,0 +1,36 @@
+#pragma once
+
+#include "canvas/SelectionKind.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+#include <ostream>
+
+// How the tests print Qt's geometry and the selection kinds in failures and in test names; one
+// printer per type for every test file.
+inline void PrintTo(const QPoint& p, std::ostream* os)
+{
+    *os << '(' << p.x() << ", " << p.y() << ')';
+}
+
+inline void PrintTo(const QSize& size, std::ostream* os)
+{
+    *os << size.width() << 'x' << size.height();
+}
+
+inline void PrintTo(const QRect& r, std::ostream* os)
+{
+    *os << "QRect(" << r.x() << ", " << r.y() << ' ' << r.width() << 'x' << r.height() << ')';
+}
+
+inline void PrintTo(SelectionKind kind, std::ostream* os)
+{
+    static const char* const names[] = {"None", "Rectangle", "Ellipse", "Polygon", "Freeform"};
+    const int k = int(kind);
+    if (k >= 0 && k < 5)
+        *os << names[k];
+    else
+        *os << "Kind" << k;
+}
