@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 
 #include <utility>
@@ -22,8 +23,11 @@ constexpr int HoldCountdown = 3; // steps before the tick that closes the popup
 } // namespace
 
 CNotifyPopup::CNotifyPopup(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), owner(owner)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint),
+      owner(owner)
 {
+    if (owner)
+        owner->installEventFilter(this);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("notifyPopup"));
@@ -67,13 +71,33 @@ void CNotifyPopup::ShowMessage(int kind, const QString& text)
     const QSize size = frameGeometry().size();
     move(areas.screen.x() + areas.screen.width() - size.width(), TaskbarTop());
     // Shown without activation; where the platform activates it all the same, changeEvent hands
-    // the activation straight back to the owner.
-    show();
-    raise();
+    // the activation straight back to the owner. Before the owner is on screen, it waits for it:
+    // mapped first, the popup would end up beneath the owner.
+    awaitingOwner = owner && !owner->isVisible();
+    if (!awaitingOwner)
+        Present();
 
     // Restarts the slide; a running hold timer is left alone and counts the fresh countdown down.
     slideTimer.start(SlidePeriod, Qt::PreciseTimer, this);
     countdown = HoldCountdown;
+}
+
+void CNotifyPopup::Present()
+{
+    awaitingOwner = false;
+    show();
+    raise();
+}
+
+bool CNotifyPopup::eventFilter(QObject* watched, QEvent* event)
+{
+    // Queued, so that the owner's own mapping is under way before the popup's.
+    if (watched == owner && event->type() == QEvent::Show && awaitingOwner)
+        QTimer::singleShot(0, this, [this] {
+            if (awaitingOwner)
+                Present();
+        });
+    return QWidget::eventFilter(watched, event);
 }
 
 void CNotifyPopup::ShowSymbol(int kind)
@@ -139,6 +163,7 @@ void CNotifyPopup::HoldTick()
         return;
     }
     holdTimer.stop();
+    awaitingOwner = false;
     close();
 }
 

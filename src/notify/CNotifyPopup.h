@@ -13,7 +13,8 @@ class QLabel;
 
 // The small borderless window that reports each command's outcome: it slides up from the bottom
 // edge of the owner's screen work area at the screen's right edge, one pixel per 10 ms, stays for
-// the countdown and hides by itself; a double-click hides it at once. It never takes the focus.
+// the countdown and hides by itself; a double-click hides it at once. It never takes the focus,
+// stays above the other windows, and a message given before the owner is shown appears with it.
 class CNotifyPopup : public QWidget
 {
     Q_OBJECT
@@ -47,6 +48,7 @@ public:
     void SetScreenSource(std::function<ScreenAreas()> source);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -54,6 +56,8 @@ protected:
 
 private:
     QLabel* AddSymbol(const char* picture, QSize size, const char* name);
+    // Shows the popup on top of every window, without activating it.
+    void Present();
     void ShowSymbol(int kind);
     // The owner's screen, or what the test hook gives.
     ScreenAreas PlacementAreas() const;
@@ -69,5 +73,6 @@ private:
     QBasicTimer slideTimer; // 10 ms
     QBasicTimer holdTimer;  // 1000 ms
     QWidget* owner = nullptr;
+    bool awaitingOwner = false; // a message waits for the owner to be shown
     std::function<ScreenAreas()> screenSource;
 };

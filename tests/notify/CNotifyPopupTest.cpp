@@ -1,5 +1,7 @@
 #include "notify/CNotifyPopup.h"
 
+#include "support/QtPrinters.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -12,11 +14,6 @@
 
 #include <memory>
 #include <ostream>
-
-void PrintTo(const QPoint& point, std::ostream* out)
-{
-    *out << "(" << point.x() << ", " << point.y() << ")";
-}
 
 namespace {
 
@@ -34,6 +31,7 @@ protected:
             return CNotifyPopup::ScreenAreas{QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040)};
         });
         popup->resize(380, 80);
+        owner.show();
     }
 
     void Slide(int ticks)
@@ -237,3 +235,20 @@ TEST(NotifyPopupFocusTest, AModalDialogOfTheOwnerStaysActive)
 }
 
 } // namespace
+
+// At start-up the first message comes before the main window is mapped: it waits for the window and
+// is then shown above it, never taking the focus.
+TEST(NotifyPopupStackingTest, AMessageGivenBeforeTheOwnerIsShownAppearsAboveIt)
+{
+    QWidget owner;
+    auto* popup = new CNotifyPopup(&owner);
+    EXPECT_TRUE(popup->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(popup->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    popup->ShowMessage(NoticeKind::Success, SuccessText);
+    EXPECT_FALSE(popup->isVisible()) << "mapped before its owner, it would lie beneath it";
+    owner.show();
+    owner.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }));
+    EXPECT_EQ(popup->MessageText(), SuccessText);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&owner));
+}
