@@ -44,10 +44,12 @@ bool IsUserInput(const QEvent& event)
 CInputBlocker::CInputBlocker()
 {
     QCoreApplication::instance()->installEventFilter(this);
+    ++active;
 }
 
 CInputBlocker::~CInputBlocker()
 {
+    --active;
     QCoreApplication::instance()->removeEventFilter(this);
 }
 

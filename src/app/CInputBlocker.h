@@ -14,10 +14,13 @@ public:
     ~CInputBlocker() override;
 
     int Swallowed() const { return swallowed; }
+    // Whether any blocker exists now: nothing the user is asked meanwhile could be answered.
+    static bool IsActive() { return active > 0; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int swallowed = 0;
+    static inline int active = 0;
 };

@@ -1,5 +1,6 @@
 #include "app/CMainDlg.h"
 
+#include "app/CDeferredQuestions.h"
 #include "app/CFilePrompts.h"
 #include "app/CMainApp.h"
 #include "canvas/CDrawView.h"
@@ -102,6 +103,7 @@ CMainDlg::CMainDlg(QWidget* parent, const QUrl& updateEndpoint)
     setWindowTitle(appCaption);
     LayOut();
 
+    questions = new CDeferredQuestions(this);
     updateCheck = new CUpdateCheck(updateEndpoint, [this](const QUrl& address) { OfferUpdate(address); }, this);
     Notify(NoticeKind::Success, QStringLiteral("正在检测更新..."));
 }
@@ -111,12 +113,16 @@ QUrl CMainDlg::DefaultUpdateEndpoint()
     return CUpdateCheck::DefaultEndpoint();
 }
 
+// The offer may arrive while a file is being read or written, or while a dialog is open: asked
+// then, its box could not be answered or would stack a loop inside another.
 void CMainDlg::OfferUpdate(const QUrl& address)
 {
-    const auto answer = QMessageBox::question(this, appCaption, QStringLiteral("软件有新版本了,是否要下载新的版本?"),
-                                              QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes)
-        urlOpener(address);
+    questions->Ask([this, address] {
+        const auto answer = QMessageBox::question(this, appCaption, QStringLiteral("软件有新版本了,是否要下载新的版本?"),
+                                                  QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes)
+            urlOpener(address);
+    });
 }
 
 CMainDlg::~CMainDlg()

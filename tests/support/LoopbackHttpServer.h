@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <utility>
+
 // A small HTTP server on 127.0.0.1 for the update check's tests, run by the test's event loop.
 class LoopbackHttpServer : public QObject
 {
@@ -19,7 +21,7 @@ public:
         Serve,    // 200 with `body`, after `redirects` redirects
         NotFound, // 404 with `body`
         Endless,  // 200, then data for as long as the client reads
-        Stall,    // never answers
+        Stall,    // answers only when released
     };
 
     LoopbackHttpServer()
@@ -50,6 +52,14 @@ public:
         return QUrl(QStringLiteral("http://127.0.0.1:%1/Zephalindor_version.txt").arg(port));
     }
 
+    // Answers the stalled requests with 200 and `content`.
+    void Release(const QByteArray& content)
+    {
+        for (const QPointer<QTcpSocket>& socket : std::exchange(stalled, {}))
+            if (socket)
+                Reply(socket, "200 OK", content);
+    }
+
     Mode mode = Mode::Serve;
     QByteArray body;
     int redirects = 0;
@@ -69,6 +79,7 @@ private:
         const int step = path.mid(2, path.indexOf('/', 1) - 2).toInt(); // "/r<step>/..."
         switch (mode) {
         case Mode::Stall:
+            stalled.append(socket);
             return;
         case Mode::NotFound:
             Reply(socket, "404 Not Found", body);
@@ -107,4 +118,5 @@ private:
 
     QTcpServer server;
     QHash<QTcpSocket*, QByteArray> pending;
+    QList<QPointer<QTcpSocket>> stalled;
 };
