@@ -59,6 +59,7 @@ public:
         ready = view->viewport()->size() == Viewport;
     }
     CDrawView* Canvas() const override { return view; }
+    void PreviewFailed(const QString&) override {}
 
     CDrawView* view;
     PaintCounter counter;
@@ -79,7 +80,7 @@ class NoPrompts : public CEffectPrompts
 {
 public:
     std::optional<std::uint32_t> ChooseColor(QWidget*, std::uint32_t) override { return std::nullopt; }
-    std::uint32_t PickColor() override { return 0; }
+    std::optional<std::uint32_t> PickColor() override { return std::nullopt; }
     void Refuse(QWidget*, const QString&) override {}
 };
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class CDeferredQuestions;
 class CDocumentPrompts;
 class CDrawView;
 class CEffectPrompts;
@@ -77,6 +78,8 @@ public:
 
     // The canvas, which owns the document; the effect dialogs reach the picture through it.
     CDrawView* Canvas() const override { return canvas; }
+    // Shown as a failure in the popup, which stays above the dialog.
+    void PreviewFailed(const QString& reason) override { Notify(NoticeKind::Failure, reason); }
     CImageDoc& Document() const;
     // Null once the window has been closed.
     CNotifyPopup* Popup() const { return popup.get(); }
@@ -132,7 +135,8 @@ private:
     // Runs the command's effect dialog modally and returns how it ended.
     int ExecEffectDialog(EffectCommand command);
     void OnAbout();
-    // A newer version exists: asks whether to download it and opens `address` on Yes.
+    // A newer version exists: asks, once the user can answer, whether to download it and opens
+    // `address` on Yes.
     void OfferUpdate(const QUrl& address);
 
     // True when an image is loaded; otherwise shows `refusal` as a warning.
@@ -157,5 +161,6 @@ private:
     QHash<int, std::function<void()>> handlers;
     EffectDialogRunner effectDialogs;
     std::function<void(const QUrl&)> urlOpener;
+    CDeferredQuestions* questions = nullptr; // child
     CUpdateCheck* updateCheck = nullptr;
 };

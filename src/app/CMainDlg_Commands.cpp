@@ -65,10 +65,11 @@ void CMainDlg::OnOpen()
 {
     CImageDoc& doc = Document();
     if (!doc.Open()) {
-        // The previous image is closed by now, so the caption must not name it; the canvas is
-        // left as it is.
-        setWindowTitle(appCaption);
         Notify(NoticeKind::Failure, QStringLiteral("文件打开失败"));
+        // Refused at the save question, the open picture stays as the window shows it; otherwise
+        // it is closed by now and must leave the caption and the canvas.
+        if (!doc.IsLoaded())
+            Repaint();
         return;
     }
     canvas->SetScrollSizes(QSize(static_cast<int>(doc.GetWidth()), static_cast<int>(doc.GetHeight())));
@@ -125,11 +126,12 @@ void CMainDlg::OnRedo()
     Repaint();
 }
 
-// The picture does not change, so the canvas is not repainted; a failed copy shows nothing.
+// The picture does not change, so the canvas is not repainted. A refused copy leaves the
+// clipboard as it was, so it must say so: a paste elsewhere would give the old content.
 void CMainDlg::OnCopy()
 {
-    if (Guard(QStringLiteral("没有打开任何文件,无法进行复制操作")) && Document().CopyToClipboard())
-        Notify(NoticeKind::Success, QStringLiteral("复制成功"));
+    if (Guard(QStringLiteral("没有打开任何文件,无法进行复制操作")))
+        Report(Document().CopyToClipboard(), QStringLiteral("复制成功"));
 }
 
 void CMainDlg::OnInvert()

@@ -43,7 +43,7 @@ void CEffectDlg::keyPressEvent(QKeyEvent* event)
 
 void CEffectDlg::Preview()
 {
-    const auto* host = dynamic_cast<const CCanvasHost*>(parentWidget());
+    auto* host = dynamic_cast<CCanvasHost*>(parentWidget());
     CDrawView* canvas = host ? host->Canvas() : nullptr;
     if (!canvas || !canvas->doc.IsLoaded())
         return;
@@ -51,6 +51,11 @@ void CEffectDlg::Preview()
     if (previewPushed)
         canvas->doc.DropNewest();
     previewPushed = ApplyTo(canvas->doc);
+    // Said once: a slider dragged through a shortage would otherwise restart the popup at every step.
+    if (!previewPushed && !failureReported) {
+        failureReported = true;
+        host->PreviewFailed(canvas->doc.GetErrorText());
+    }
     canvas->Redraw();
 }
 

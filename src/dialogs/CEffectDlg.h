@@ -97,4 +97,5 @@ protected:
 private:
     QHash<int, QWidget*> controls;
     bool previewPushed = false;
+    bool failureReported = false; // a failed preview was reported to the host
 };

@@ -8,6 +8,7 @@
 #include "app/CAboutDlg.h"
 #include "widgets/CImageButton.h"
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -18,6 +19,11 @@ struct GuardCase
     const char* refusal;
     bool repaints;
 };
+
+void PrintTo(const GuardCase& c, std::ostream* os)
+{
+    *os << "command " << c.command;
+}
 
 const GuardCase guardCases[] = {
     {CMainDlg::Save, "没有打开任何文件,无法保存", true},
@@ -81,7 +87,8 @@ TEST_F(MainWindowTest, OpenSetsSizeCaptionAndRepaints)
     EXPECT_GT(PaintsSinceLastCall(), 0);
 }
 
-TEST_F(MainWindowTest, CancelledOpenShowsFailureWithoutRepaint)
+// The old picture is closed by the time the chooser is cancelled: nothing of it may stay on screen.
+TEST_F(MainWindowTest, CancelledOpenShowsFailureAndNoLongerThePicture)
 {
     OpenPicture(WritePicture(QStringLiteral("a.png")));
     PaintsSinceLastCall();
@@ -90,9 +97,32 @@ TEST_F(MainWindowTest, CancelledOpenShowsFailureWithoutRepaint)
     EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
     EXPECT_EQ(Popup().VisibleSymbol(), failureSymbol);
     EXPECT_FALSE(Doc().IsLoaded());
-    EXPECT_EQ(PaintsSinceLastCall(), 0);
-    // The old file is closed, so the caption no longer names it.
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvel"));
+    EXPECT_EQ(window->Canvas()->GetScrollSizes(), QSize(0, 0));
+    EXPECT_GT(PaintsSinceLastCall(), 0);
+}
+
+// Refused at the save question, Open keeps the modified picture open, and the window still names
+// and shows it: Cancel, or Yes whose write fails.
+TEST_F(MainWindowTest, OpenRefusedAtTheSaveQuestionKeepsTheCaptionAndSize)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("a.png"));
+    WriteWithQt(MakePhotoLike(64, 48), path, "PNG");
+    OpenPicture(path);
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    for (const auto answer : {CDocumentPrompts::Answer::Cancel, CDocumentPrompts::Answer::Yes}) {
+        if (answer == CDocumentPrompts::Answer::Yes) {
+            ASSERT_TRUE(folder.remove()); // nowhere left to write the picture
+        }
+        prompts.questionAnswers.push_back(answer);
+        Press(Qt::Key_O);
+        EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
+        EXPECT_TRUE(Doc().IsLoaded());
+        EXPECT_EQ(window->windowTitle(), path);
+        EXPECT_EQ(window->Canvas()->GetScrollSizes(), QSize(64, 48));
+    }
+    EXPECT_EQ(prompts.questions.size(), 2);
 }
 
 TEST_F(MainWindowTest, UndoOnAFreshImageFailsWithTheDocumentsText)
@@ -165,6 +195,21 @@ TEST_F(MainWindowTest, CtrlCCopiesWithoutChangingTheToolOrRepainting)
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(32, 24));
     EXPECT_EQ(window->Canvas()->GetTool(), SelectionKind::Rectangle);
     EXPECT_EQ(PaintsSinceLastCall(), 0);
+}
+
+// A refused copy leaves the clipboard as it was, so the user must hear of it.
+TEST_F(MainWindowTest, RefusedCopyTellsWhyAndKeepsTheClipboard)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png"), 32, 24));
+    QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+    Doc().selection.Clear();
+    Doc().selection.AddPoint(QPoint(100, 100));
+    Doc().selection.AddPoint(QPoint(120, 110));
+    Doc().selection.kind = SelectionKind::Rectangle;
+    Press(Qt::Key_C);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("选择的区域是空的,不能进行复制"));
+    EXPECT_EQ(Popup().VisibleSymbol(), failureSymbol);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
 }
 
 TEST_F(MainWindowTest, EffectDialogsKeepTheirPreviewOnlyWhenConfirmed)

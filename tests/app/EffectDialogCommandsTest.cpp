@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 
 namespace {
 
@@ -24,6 +25,11 @@ struct CommandCase
     EffectCommand effect;
     const char* success;
 };
+
+void PrintTo(const CommandCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const CommandCase commandCases[] = {
     {"Gray", CMainDlg::Gray, EffectCommand::Gray, "灰度处理成功"},
@@ -160,6 +166,7 @@ TEST_F(EffectDialogCommands, FailedPreviewsNeverCostTheUsersPicture)
                 QTest::keyClick(slider, Qt::Key_Right);
             EXPECT_FALSE(dialog.HasPreview());
             EXPECT_EQ(Doc().UndoDepth(), 2u);
+            EXPECT_EQ(Popup().MessageText(), QStringLiteral("内存不足,不能进行处理")) << "said while the dialog is open";
             CTilePool::Shared().SetLiveLimit(0);
             End(dialog, ending);
         });

@@ -21,8 +21,10 @@ class CanvasHostWidget : public QWidget, public CCanvasHost
 public:
     CanvasHostWidget() : view(new CDrawView(this)) { view->resize(160, 120); }
     CDrawView* Canvas() const override { return view; }
+    void PreviewFailed(const QString& reason) override { failures.append(reason); }
 
     CDrawView* view;
+    QStringList failures; // every failure the dialogs reported
 };
 
 // A loaded picture one effect deep (so that dropping one state too many would show), with an

@@ -4,6 +4,7 @@
 
 #include "dialogs/CGrayDlg.h"
 #include "dialogs/EffectDialogs.h"
+#include "document/CTilePool.h"
 #include "support/InitialEffects.h"
 
 #include <QAbstractButton>
@@ -16,6 +17,7 @@
 #include <QSlider>
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -27,6 +29,11 @@ struct DialogCase
     int okId;
     int cancelId;
 };
+
+void PrintTo(const DialogCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const DialogCase dialogCases[] = {
     {"Gray", "灰度处理", EffectCommand::Gray, 1023, 1024},
@@ -152,6 +159,25 @@ TEST_P(EffectDlgContract, ManyChangesKeepExactlyOnePreview)
     }
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(prompts.refusals.isEmpty()) << prompts.refusals.join(QLatin1Char('|')).toStdString();
+}
+
+// Previews that cannot get memory are told to the owner once per dialog, not once per step.
+TEST_P(EffectDlgContract, FailedPreviewsAreReportedOncePerDialog)
+{
+    CTilePool& pool = CTilePool::Shared();
+    for (int opening = 1; opening <= 2; ++opening) {
+        auto dialog = Open();
+        pool.SetLiveLimit(pool.LiveBytes() - CTilePool::TileBytes); // the preview's tile is all there was
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) // the colour filter's channels
+            QTest::mouseClick(box, Qt::LeftButton);
+        for (QSlider* slider : dialog->findChildren<QSlider*>()) {
+            QTest::keyClick(slider, Qt::Key_Right);
+            QTest::keyClick(slider, Qt::Key_Right);
+        }
+        pool.SetLiveLimit(0);
+        EXPECT_EQ(host.failures, QStringList(opening, QStringLiteral("内存不足,不能进行处理")));
+        EXPECT_EQ(Doc().UndoDepth(), depth) << "no preview left to drop";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDialog, EffectDlgContract, ::testing::ValuesIn(dialogCases),
