@@ -1,5 +1,7 @@
 #include "CodecTestSupport.h"
 
+#include "support/Unprivileged.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -64,29 +66,15 @@ TEST_P(CodecAtomicSave, ReadOnlyFolderKeepsTheOldFile)
     const QString folder = dir.filePath(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QByteArray old = SaveOld(Target(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(Target(folder)).constData(), 0444), 0); // nor may the file be written
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
 
     // Small and of few colours: a forked child must not wait on Qt's or OpenMP's worker threads,
     // which do not survive fork().
-    const auto saveNew = [this, &folder] { return Holding(FewColours(20, 20, 9)).Save(Target(folder), GetParam()); };
-    bool saved = false;
-    if (::geteuid() != 0) {
-        saved = saveNew();
-    } else {
-        // Root ignores folder modes, so the save runs as "nobody" in a child process.
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-            ::_exit(!dropped ? 2 : saveNew() ? 1 : 0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_NE(WEXITSTATUS(status), 2) << "could not become an unprivileged user";
-        saved = WEXITSTATUS(status) == 1;
-    }
-    EXPECT_FALSE(saved);
+    const int saved =
+        RunUnprivileged([this, &folder] { return Holding(FewColours(20, 20, 9)).Save(Target(folder), GetParam()); });
+    ASSERT_NE(saved, -1) << "could not become an unprivileged user";
+    EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadBytes(Target(folder)), old);
     ::chmod(QFile::encodeName(folder).constData(), 0755); // lets QTemporaryDir clean up
 }
