@@ -1,7 +1,12 @@
 #pragma once
 
+#include "platform/CAtomicFileWriter.h"
+
 #include <QImage>
 #include <QString>
+
+class QFile;
+class QImageReader;
 
 #include <memory>
 
@@ -29,6 +34,11 @@ public:
     // EXIF orientation applied. Success is judged by IsValid().
     void Load(const QString& path, int format);
     bool IsValid() const { return !image.isNull(); }
+    // Why the last Load or Save failed, for messages that name the cause: the system's error text,
+    // TooLargeText() or IncompleteText(); empty after a success.
+    QString FailureCause() const { return cause; }
+    static QString TooLargeText() { return QStringLiteral("图片太大"); }
+    static QString IncompleteText() { return QStringLiteral("文件不完整"); }
     int GetWidth() const { return image.width(); }
     int GetHeight() const { return image.height(); }
 
@@ -49,7 +59,7 @@ public:
 
     // Encodes the held image into memory, then writes it atomically: on any failure the file that
     // was at `path` is left as it was. True only when the whole file is on disk.
-    bool Save(const QString& path, int format) const;
+    bool Save(const QString& path, int format, CAtomicFileWriter::Mode mode = CAtomicFileWriter::Mode::Replace) const;
 
     void Destroy() { image = {}; }
 
@@ -57,10 +67,24 @@ public:
     const QImage& Image() const { return image; }
 
 private:
+    // Opens a regular file for reading (errno says why not).
+    static bool OpenRegularFile(const QString& path, QFile& file);
+    // The size the decoder will allocate for, as the file's header says.
+    static QSize ClaimedSize(QImageReader& reader, QFile& file, int format);
+    // Whether a picture of `size`, as a file's header claims it, may be decoded: within the
+    // allocation limit, and no more pixels than `fileBytes` of the format can encode.
+    static bool Plausible(QSize size, qint64 fileBytes, int format);
+    // Reads a BMP so that pixels the file leaves out (a short file, skipped runs) are white, never
+    // memory the file did not describe.
+    static QImage ReadCovered(QImageReader& reader, QFile& file);
+    // `first` as RGB32, white where it and `second`, read with other fillings, differ.
+    static QImage WhereCovered(const QImage& first, const QImage& second);
+
     // The held picture as the JPEG and GIF encoders take it.
     QImage JpegPicture() const;
     QImage GifPicture() const;
 
     QImage image;
     int jpegQuality = 75;
+    mutable QString cause;
 };

@@ -2,10 +2,12 @@
 
 #include "canvas/SelectionKind.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 
+#include <algorithm>
 #include <ostream>
 
 // How the tests print Qt's geometry and the selection kinds in failures and in test names; one
@@ -33,4 +35,15 @@ inline void PrintTo(SelectionKind kind, std::ostream* os)
         *os << names[k];
     else
         *os << "Kind" << k;
+}
+
+// Size, format and the first pixels, enough to tell two pictures apart at a glance.
+inline void PrintTo(const QImage& image, std::ostream* os)
+{
+    *os << "QImage(" << image.width() << 'x' << image.height() << " format " << int(image.format());
+    for (int x = 0; x < std::min(image.width(), 3) && image.height() > 0; ++x)
+        *os << (x == 0 ? ", top row " : " ") << std::hex << image.pixel(x, 0) << std::dec;
+    if (image.height() > 1)
+        *os << ", bottom row " << std::hex << image.pixel(0, image.height() - 1) << std::dec;
+    *os << ')';
 }
