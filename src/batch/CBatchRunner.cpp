@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QThread>
 
 #include <algorithm>
@@ -19,12 +18,11 @@ namespace {
 
 const QString outOfMemoryText = QStringLiteral("内存不足,不能进行处理");
 
-// A name beside `output` that no one else uses; the extension stays last, as it decides the format.
-QString TemporaryBeside(const QString& output)
+// The document's text, and after it what caused it where that is known.
+QString Described(const CImageDoc& doc)
 {
-    const QFileInfo target(output);
-    const QString tag = QString::number(QRandomGenerator::global()->generate64(), 16);
-    return target.dir().filePath(QStringLiteral(".%1.%2.%3").arg(target.completeBaseName(), tag, target.suffix()));
+    const QString cause = doc.GetErrorCause();
+    return cause.isEmpty() ? doc.GetErrorText() : doc.GetErrorText() + QStringLiteral(": ") + cause;
 }
 
 } // namespace
@@ -93,7 +91,7 @@ QString CBatchRunner::Process(const BatchPlan::Job& job) const
         return ExistingOutputText();
     CImageDoc doc;
     if (!doc.Load(job.input))
-        return doc.GetErrorText();
+        return Described(doc);
     for (const BatchStep& step : plan.steps) {
         if (!step.apply(doc))
             return QStringLiteral("--%1: %2").arg(step.option, doc.GetErrorText());
@@ -104,23 +102,13 @@ QString CBatchRunner::Process(const BatchPlan::Job& job) const
 
 QString CBatchRunner::Write(CImageDoc& doc, const QString& output) const
 {
-    if (plan.overwrite)
-        return doc.WriteImage(output) ? QString() : doc.GetErrorText();
-    // Written under a name of its own, then given the output's name only if that is still free.
-    const QString temporary = TemporaryBeside(output);
-    if (!doc.WriteImage(temporary))
-        return doc.GetErrorText();
-    switch (CAtomicFileWriter::PlaceWithoutReplacing(temporary, output)) {
-    case CAtomicFileWriter::Placement::Placed:
+    // Without --overwrite the output gets its name only if that is still free when it is complete.
+    const auto mode = plan.overwrite ? CAtomicFileWriter::Mode::Replace : CAtomicFileWriter::Mode::Create;
+    if (doc.WriteImage(output, mode))
         return {};
-    case CAtomicFileWriter::Placement::TargetExists:
-        QFile::remove(temporary);
+    if (mode == CAtomicFileWriter::Mode::Create && QFileInfo::exists(output))
         return ExistingOutputText();
-    case CAtomicFileWriter::Placement::Failed:
-        break;
-    }
-    QFile::remove(temporary);
-    return QStringLiteral("文件无法保存");
+    return Described(doc);
 }
 
 void CBatchRunner::Finished(const BatchPlan::Job& job, const QString& failure)

@@ -136,6 +136,7 @@ void CImageDoc::Clear()
     width = 0;
     height = 0;
     errorText.clear();
+    errorCause.clear();
     modified = false;
 }
 

@@ -5,6 +5,7 @@
 #include "document/FileType.h"
 #include "document/ImageState.h"
 #include "effects/CEffectPipeline.h"
+#include "platform/CAtomicFileWriter.h"
 
 #include <QPainter>
 #include <QString>
@@ -38,6 +39,9 @@ public:
     unsigned GetHeight() const { return loaded ? height : 0; }
     QString GetPath() const { return loaded ? path : QString(); }
     QString GetErrorText() const { return errorText; }
+    // What lay behind the last failed read or write of a file, where known: the system's error
+    // text, "图片太大" or "文件不完整"; empty otherwise. The editor shows errorText alone.
+    QString GetErrorCause() const { return errorCause; }
     bool IsModified() const { return modified; }
     FileType GetType() const { return static_cast<FileType>(typeCode); }
 
@@ -96,8 +100,9 @@ public:
     bool SaveAs();
     bool CloseWithPrompt();
     // Encodes the current state into `path` in the format its extension names, replacing any file
-    // there in one step; on failure errorText says so and the file is left as it was.
-    bool WriteImage(const QString& path);
+    // there in one step (or, with Create, only where no file is); on failure errorText says so and
+    // the file is left as it was.
+    bool WriteImage(const QString& path, CAtomicFileWriter::Mode mode = CAtomicFileWriter::Mode::Replace);
     static FileType TypeFromExtension(const QString& path);
     static int CodecFormat(FileType type);
     static QList<CDocumentPrompts::FileFilter> OpenFilters();
@@ -107,8 +112,8 @@ private:
     bool Fail(const QString& text);
     // Runs codec work through the owner (off the user-interface thread in the editor).
     void RunLengthy(const QString& what, const std::function<void()>& work);
-    // Encodes `state` into the file `target` in the format its extension names.
-    static bool Encode(const ImageState& state, const QString& target);
+    // Encodes `state` into the file `target` in the format its extension names; `cause` says why not.
+    static bool Encode(const ImageState& state, const QString& target, CAtomicFileWriter::Mode mode, QString& cause);
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);
@@ -130,6 +135,7 @@ private:
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     QString errorText;
+    QString errorCause;
     CDocumentPrompts* ownerWindow = nullptr;
     bool modified = false;
 };

@@ -3,6 +3,9 @@
 
 #include "platform/CCodecImage.h"
 
+#include <cerrno>
+#include <cstring>
+
 QList<CDocumentPrompts::FileFilter> CImageDoc::OpenFilters()
 {
     QList<CDocumentPrompts::FileFilter> filters = SaveFilters();
@@ -67,19 +70,23 @@ bool CImageDoc::Load(const QString& filePath)
     // Decoded before the old picture goes, so the window shows it until the new one is ready.
     bool valid = false;
     std::unique_ptr<ImageState> first;
+    QString cause;
     RunLengthy(QStringLiteral("正在读取文件..."), [&] {
         CCodecImage codec;
         codec.Load(filePath, CodecFormat(TypeFromExtension(filePath)));
         valid = codec.IsValid();
+        cause = codec.FailureCause();
         if (valid)
             first = codec.DrawToState();
     });
     Clear();
+    errorCause = valid ? QString::fromLocal8Bit(std::strerror(ENOMEM)) : cause; // a failure below is memory
     if (!valid)
         return Fail(QStringLiteral("无法打开文件"));
     const QSize size = first ? first->size() : QSize();
     if (!Append(std::move(first)))
-        return Fail(QStringLiteral("无法打开文件")); // memory exhausted
+        return Fail(QStringLiteral("无法打开文件"));
+    errorCause.clear();
     width = std::uint32_t(size.width());
     height = std::uint32_t(size.height());
     path = filePath;
@@ -101,21 +108,24 @@ bool CImageDoc::Open()
     return true;
 }
 
-bool CImageDoc::WriteImage(const QString& target)
+bool CImageDoc::WriteImage(const QString& target, CAtomicFileWriter::Mode mode)
 {
     if (!loaded)
         return Fail(QStringLiteral("当前没有打开文件"));
     bool written = false;
-    RunLengthy(QStringLiteral("正在保存文件..."), [&] { written = Encode(CurrentState(), target); });
+    QString cause;
+    RunLengthy(QStringLiteral("正在保存文件..."), [&] { written = Encode(CurrentState(), target, mode, cause); });
     // Only a finished write makes the file match the picture; after a failure the changes are
     // still unsaved and the next close must still ask.
+    errorCause = written ? QString() : cause;
     if (!written)
         return Fail(QStringLiteral("文件无法保存"));
     modified = false;
     return true;
 }
 
-bool CImageDoc::Encode(const ImageState& state, const QString& target)
+bool CImageDoc::Encode(const ImageState& state, const QString& target, CAtomicFileWriter::Mode mode,
+                       QString& cause)
 {
     CCodecImage codec;
     codec.CreateFromState(state);
@@ -123,24 +133,25 @@ bool CImageDoc::Encode(const ImageState& state, const QString& target)
     switch (TypeFromExtension(target)) {
     case FileType::Gif:
         codec.DecreaseBpp(8, true /*error diffusion*/);
-        written = codec.Save(target, CCodecImage::Gif);
+        written = codec.Save(target, CCodecImage::Gif, mode);
         break;
     case FileType::Jpg:
     case FileType::Jpeg:
         if (!codec.IsGrayScale())
             codec.IncreaseBpp(24);
         codec.SetJpegQuality(99);
-        written = codec.Save(target, CCodecImage::Jpeg);
+        written = codec.Save(target, CCodecImage::Jpeg, mode);
         break;
     case FileType::Bmp:
-        written = codec.Save(target, CCodecImage::Bmp);
+        written = codec.Save(target, CCodecImage::Bmp, mode);
         break;
     case FileType::Png:
-        written = codec.Save(target, CCodecImage::Png);
+        written = codec.Save(target, CCodecImage::Png, mode);
         break;
     case FileType::None:
         break;
     }
+    cause = written ? QString() : codec.FailureCause();
     return written;
 }
 

@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 
 namespace {
 
@@ -62,9 +67,17 @@ TEST_F(BatchRunTest, ReportsEveryFileAndGoesOnPastOnesThatCannotBeRead)
     for (qsizetype i = 0; i < inputs.size(); ++i)
         EXPECT_TRUE(lines[i].startsWith(QStringLiteral("[%1/8] ").arg(i + 1))) << lines[i].toStdString();
     EXPECT_TRUE(lines.last().contains(QStringLiteral("成功 6 个,失败 2 个"))) << lines.last().toStdString();
-    for (const QString& bad : {QStringLiteral("corrupt.png"), QStringLiteral("missing.png")}) {
-        EXPECT_TRUE(run.err.contains(Path(bad) + QStringLiteral(": 无法打开文件"))) << run.err.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(out + QLatin1Char('/') + bad));
+    // The editor's text, then the cause.
+    const struct
+    {
+        const char* name;
+        QString cause;
+    } bad[] = {{"corrupt.png", QStringLiteral("文件不完整")},
+               {"missing.png", QString::fromLocal8Bit(std::strerror(ENOENT))}};
+    for (const auto& b : bad) {
+        const QString name = QString::fromLatin1(b.name);
+        EXPECT_TRUE(run.err.contains(Path(name) + QStringLiteral(": 无法打开文件: ") + b.cause)) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out + QLatin1Char('/') + name));
     }
     for (int i = 0; i < 6; ++i) {
         const QString name = QStringLiteral("good%1.png").arg(i);
@@ -128,8 +141,37 @@ TEST_F(BatchRunTest, ReportsAFolderItCannotWriteInto)
     const BatchRun run({QStringLiteral("--gray"), QStringLiteral("0"), input, Photo(QStringLiteral("other.png"), 2),
                         QStringLiteral("-d"), folder});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.count(QStringLiteral(": 文件无法保存")), 2) << run.err.toStdString();
+    const int refused = ::geteuid() == 0 ? EPERM : EACCES; // the immutable flag, or the folder's mode
+    EXPECT_EQ(run.err.count(QStringLiteral(": 文件无法保存: ") + QString::fromLocal8Bit(std::strerror(refused))), 2)
+        << run.err.toStdString();
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Causes that the editor's texts leave out: a picture too large to decode, and memory running out.
+TEST_F(BatchRunTest, NamesTheCauseOfPicturesThatCannotBeOpened)
+{
+    QByteArray bomb("BM", 2);
+    bomb += QByteArray(52, '\0');
+    const auto put = [&bomb](int at, quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bomb[at + i] = char(value >> (8 * i));
+    };
+    put(10, 54);
+    put(14, 40);
+    put(18, 16000);
+    put(22, 16000);
+    bomb[26] = 1;
+    bomb[28] = 32;
+    const QString huge = Garbage(QStringLiteral("huge.bmp"), bomb + QByteArray(16, '\1'));
+    const QString photo = Photo(QStringLiteral("photo.png"));
+    CTilePool& pool = CTilePool::Shared();
+    pool.SetLiveLimit(pool.LiveBytes() + 1); // no tile to be had
+    const auto unlimited = qScopeGuard([&pool] { pool.SetLiveLimit(0); });
+
+    const BatchRun run({QStringLiteral("--invert"), huge, photo, QStringLiteral("-d"), Path(QStringLiteral("out"))});
+    EXPECT_TRUE(run.err.contains(huge + QStringLiteral(": 无法打开文件: 图片太大"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(photo + QStringLiteral(": 无法打开文件: ") + QString::fromLocal8Bit(std::strerror(ENOMEM))))
+        << run.err.toStdString();
 }
 
 // Between steps only the current picture is needed: a long chain runs within a few pictures' bytes.
