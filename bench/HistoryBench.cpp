@@ -92,7 +92,7 @@ void BM_SmallRegionState(benchmark::State& state)
 void BM_WholeImagePassIntoNewState(benchmark::State& state)
 {
     auto base = ImageState::FromImage(Photo());
-    constexpr int tilePixels = ImageState::TileSize * ImageState::TileSize;
+    const int tilePixels = base->TileWidth() * base->TileHeight();
     for (auto _ : state) {
         auto derived = base->Clone();
         for (int r = 0; r < derived->TileRows(); ++r) {

@@ -64,10 +64,9 @@ bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect&
         // 1:1: draw the tiles that meet the source straight from the history, without a copy.
         const QPoint offset = target.topLeft() - source.topLeft();
         const QRect area = source.intersected(state.rect());
-        for (int row = area.top() / ImageState::TileSize; area.isValid() && row <= area.bottom() / ImageState::TileSize;
-             ++row) {
-            for (int column = area.left() / ImageState::TileSize; column <= area.right() / ImageState::TileSize;
-                 ++column) {
+        const ImageState::TileRange range = state.TilesMeeting(area);
+        for (int row = range.firstRow; row <= range.lastRow; ++row) {
+            for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
                 const QRect tileRect = state.TileRect(column, row);
                 const QRect part = tileRect.intersected(area);
                 painter.drawImage(part.topLeft() + offset, state.TileView(column, row),

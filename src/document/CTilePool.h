@@ -6,16 +6,17 @@
 #include <mutex>
 #include <vector>
 
-// Storage for the square pixel tiles of the history states. Tiles released by the history come back
-// here and are handed out again, so that a preview step (drop, apply again) reuses pages that are
-// already mapped instead of faulting in a fresh image each time.
+// Storage for the pixel tiles of the history states: slabs of one size, whatever shape a state
+// gives its tiles. Tiles released by the history come back here and are handed out again, so that
+// a preview step (drop, apply again) reuses pages that are already mapped instead of faulting in a
+// fresh image each time.
 //
 // Thread-safe: decoding and effects may allocate tiles on worker threads.
 class CTilePool
 {
 public:
-    static constexpr int TileSize = 128; // pixels per side
-    static constexpr std::size_t TileBytes = std::size_t(TileSize) * TileSize * 4;
+    static constexpr int PixelsPerTile = 128 * 128;
+    static constexpr std::size_t TileBytes = std::size_t(PixelsPerTile) * 4;
 
     using TilePtr = std::shared_ptr<std::uint32_t[]>;
 

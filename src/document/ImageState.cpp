@@ -6,17 +6,18 @@
 
 namespace {
 
-constexpr int T = ImageState::TileSize;
+constexpr int Side = 128;
 
-int TilesFor(int pixels)
+int TilesFor(int pixels, int tileSide)
 {
-    return (pixels + T - 1) / T;
+    return int((std::int64_t(pixels) + tileSide - 1) / tileSide);
 }
 
 } // namespace
 
-ImageState::ImageState(int width, int height)
-    : w(width), h(height), columns(TilesFor(width)), rows(TilesFor(height))
+ImageState::ImageState(int width, int height, int tileWidth, int tileHeight)
+    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight), columns(TilesFor(width, tileWidth)),
+      rows(TilesFor(height, tileHeight))
 {
 }
 
@@ -25,7 +26,7 @@ std::unique_ptr<ImageState> ImageState::Allocate(int width, int height)
     if (width <= 0 || height <= 0)
         return {};
     try {
-        std::unique_ptr<ImageState> state(new ImageState(width, height));
+        std::unique_ptr<ImageState> state(new ImageState(width, height, Side, Side));
         state->tiles.resize(std::size_t(state->columns) * state->rows);
         for (auto& t : state->tiles) {
             t = CTilePool::Shared().Acquire();
@@ -43,7 +44,7 @@ std::unique_ptr<ImageState> ImageState::CreateFilled(int width, int height, QRgb
     auto state = Allocate(width, height);
     if (state) {
         for (auto& t : state->tiles)
-            std::fill_n(t.get(), T * T, color | 0xFF000000u);
+            std::fill_n(t.get(), CTilePool::PixelsPerTile, color | 0xFF000000u);
     }
     return state;
 }
@@ -59,7 +60,7 @@ std::unique_ptr<ImageState> ImageState::FromImage(const QImage& image)
 std::unique_ptr<ImageState> ImageState::Clone() const
 {
     try {
-        std::unique_ptr<ImageState> copy(new ImageState(w, h));
+        std::unique_ptr<ImageState> copy(new ImageState(w, h, tileWidth, tileHeight));
         copy->tiles = tiles;
         return copy;
     } catch (const std::bad_alloc&) {
@@ -67,15 +68,24 @@ std::unique_ptr<ImageState> ImageState::Clone() const
     }
 }
 
+ImageState::TileRange ImageState::TilesMeeting(const QRect& area) const
+{
+    const QRect inside = area.intersected(rect());
+    if (inside.isEmpty())
+        return {0, -1, 0, -1};
+    return {inside.left() / tileWidth, inside.right() / tileWidth, inside.top() / tileHeight,
+            inside.bottom() / tileHeight};
+}
+
 QRect ImageState::TileRect(int column, int row) const
 {
-    return QRect(column * T, row * T, T, T).intersected(rect());
+    return QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight).intersected(rect());
 }
 
 QImage ImageState::TileView(int column, int row) const
 {
     const QRect r = TileRect(column, row);
-    return QImage(reinterpret_cast<const uchar*>(TilePixels(column, row)), r.width(), r.height(), T * 4,
+    return QImage(reinterpret_cast<const uchar*>(TilePixels(column, row)), r.width(), r.height(), tileWidth * 4,
                   QImage::Format_RGB32);
 }
 
@@ -87,14 +97,14 @@ QImage ImageState::ReadRegion(const QRect& region) const
     QImage out(area.size(), QImage::Format_RGB32);
     if (out.isNull())
         return {};
-    for (int row = area.top() / T; row <= area.bottom() / T; ++row) {
-        for (int column = area.left() / T; column <= area.right() / T; ++column) {
+    const TileRange range = TilesMeeting(area);
+    for (int row = range.firstRow; row <= range.lastRow; ++row) {
+        for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
             const QRect part = TileRect(column, row).intersected(area);
             const std::uint32_t* src = TilePixels(column, row);
             for (int y = part.top(); y <= part.bottom(); ++y) {
                 std::memcpy(reinterpret_cast<std::uint32_t*>(out.scanLine(y - area.top())) + (part.left() - area.left()),
-                            src + std::size_t(y - row * T) * T + (part.left() - column * T),
-                            std::size_t(part.width()) * 4);
+                            src + InTile(column, row, QPoint(part.left(), y)), std::size_t(part.width()) * 4);
             }
         }
     }
@@ -132,8 +142,9 @@ bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
     };
     std::vector<Pending> pending;
     try {
-        for (int row = area.top() / T; row <= area.bottom() / T; ++row) {
-            for (int column = area.left() / T; column <= area.right() / T; ++column) {
+        const TileRange range = TilesMeeting(area);
+        for (int row = range.firstRow; row <= range.lastRow; ++row) {
+            for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
                 Pending p{column, row, {}};
                 if (tile(column, row).use_count() > 1) {
                     p.replacement = CTilePool::Shared().Acquire();
@@ -157,8 +168,7 @@ bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
         for (int y = part.top(); y <= part.bottom(); ++y) {
             const auto* src = reinterpret_cast<const std::uint32_t*>(rgb.constScanLine(y - topLeft.y())) +
                               (part.left() - topLeft.x());
-            std::memcpy(dst + std::size_t(y - p.row * T) * T + (part.left() - p.column * T), src,
-                        std::size_t(part.width()) * 4);
+            std::memcpy(dst + InTile(p.column, p.row, QPoint(part.left(), y)), src, std::size_t(part.width()) * 4);
         }
     }
     return true;

@@ -12,13 +12,18 @@
 // One snapshot of the whole image in the history: width × height pixels of 32 bits, byte 0 blue,
 // byte 1 green, byte 2 red, byte 3 always 0xFF (QImage::Format_RGB32).
 //
-// The pixels are kept in square tiles that states share copy-on-write, so a state derived from
+// The pixels are kept in tiles that states share copy-on-write, so a state derived from
 // another by changing a small region holds only the tiles of that region; Clone() and the history's
 // moves copy no pixels. A tile is written only while no other state shares it.
 class ImageState
 {
 public:
-    static constexpr int TileSize = CTilePool::TileSize;
+    // A span of tiles: columns firstColumn..lastColumn, rows firstRow..lastRow; empty when a last
+    // is below its first.
+    struct TileRange
+    {
+        int firstColumn, lastColumn, firstRow, lastRow;
+    };
 
     // A state of the given size with every pixel set to `color`; null when memory is exhausted.
     static std::unique_ptr<ImageState> CreateFilled(int width, int height, QRgb color);
@@ -43,10 +48,15 @@ public:
     // changes. False, with this state unchanged, when memory is exhausted.
     bool WriteRegion(const QImage& image, QPoint topLeft);
 
-    // Tile access for code that processes pixels in place. Tiles are TileSize × TileSize pixels,
-    // rows of TileSize pixels; those right of or below the image are padding.
+    // Tile access for code that processes pixels in place. Every tile of a state is TileWidth() ×
+    // TileHeight() pixels, rows of TileWidth() pixels one after the other; pixels right of or below
+    // the image are padding. Clones keep the shape.
+    int TileWidth() const { return tileWidth; }
+    int TileHeight() const { return tileHeight; }
     int TileColumns() const { return columns; }
     int TileRows() const { return rows; }
+    // The tiles that `area` meets inside the image.
+    TileRange TilesMeeting(const QRect& area) const;
     QRect TileRect(int column, int row) const;
     const std::uint32_t* TilePixels(int column, int row) const { return tile(column, row).get(); }
     // A read-only view of one tile (no copy), clipped to the image; valid while the tile is unchanged.
@@ -59,14 +69,22 @@ public:
     const void* TileId(int column, int row) const { return tile(column, row).get(); }
 
 private:
-    ImageState(int width, int height);
+    ImageState(int width, int height, int tileWidth, int tileHeight);
     // A state whose tiles are private and uninitialised; null when memory is exhausted.
     static std::unique_ptr<ImageState> Allocate(int width, int height);
     const CTilePool::TilePtr& tile(int column, int row) const { return tiles[std::size_t(row) * columns + column]; }
     CTilePool::TilePtr& tile(int column, int row) { return tiles[std::size_t(row) * columns + column]; }
 
+    // The offset of image pixel `p` inside the tile that holds it.
+    std::size_t InTile(int column, int row, QPoint p) const
+    {
+        return std::size_t(p.y() - row * tileHeight) * tileWidth + (p.x() - column * tileWidth);
+    }
+
     int w = 0;
     int h = 0;
+    int tileWidth = 0;
+    int tileHeight = 0;
     int columns = 0;
     int rows = 0;
     std::vector<CTilePool::TilePtr> tiles; // row-major

@@ -11,7 +11,9 @@
 
 namespace {
 
-constexpr int T = ImageState::TileSize;
+// Under a shaped selection a row goes through the rule in pieces of at most this many pixels, so
+// the scratch row is small whatever the tiles' width.
+constexpr int ScratchPixels = 256;
 
 // Below this many tiles a second thread costs more than it saves.
 constexpr std::size_t ParallelTiles = 16;
@@ -44,7 +46,7 @@ public:
     // Takes jobs until they run out; Failed() tells whether a tile could not be allocated.
     void Work(const std::vector<TileJob>& jobs)
     {
-        std::uint32_t scratch[T];
+        std::uint32_t scratch[ScratchPixels];
         for (std::size_t i = next++; i < jobs.size() && !failed; i = next++) {
             if (!Tile(jobs[i], scratch))
                 failed = true;
@@ -66,15 +68,18 @@ private:
         const std::uint32_t* in = source.TilePixels(job.column, job.row);
         const int offset = part.left() - tileRect.left();
         for (int y = part.top(); y <= part.bottom(); ++y) {
-            const std::size_t at = std::size_t(y - tileRect.top()) * T + offset;
+            const std::size_t at = std::size_t(y - tileRect.top()) * source.TileWidth() + offset;
             if (coverage.isNull()) {
                 rule(in + at, out + at, part.width(), part.left(), y);
                 continue;
             }
-            rule(in + at, scratch, part.width(), part.left(), y);
             const uchar* selected = coverage.constScanLine(y - area.top()) + (part.left() - area.left());
-            for (int x = 0; x < part.width(); ++x)
-                out[at + x] = selected[x] ? scratch[x] : in[at + x];
+            for (int done = 0; done < part.width(); done += ScratchPixels) {
+                const int count = std::min(ScratchPixels, part.width() - done);
+                rule(in + at + done, scratch, count, part.left() + done, y);
+                for (int x = 0; x < count; ++x)
+                    out[at + done + x] = selected[done + x] ? scratch[x] : in[at + done + x];
+            }
         }
         return true;
     }
@@ -88,11 +93,13 @@ private:
     std::atomic<bool> failed{false};
 };
 
-std::vector<TileJob> TilesMeeting(const QRect& area)
+std::vector<TileJob> TilesMeeting(const ImageState& state, const QRect& area)
 {
+    const ImageState::TileRange range = state.TilesMeeting(area);
     std::vector<TileJob> jobs;
-    for (int row = area.top() / T; row <= area.bottom() / T; ++row)
-        for (int column = area.left() / T; column <= area.right() / T; ++column)
+    jobs.reserve(std::size_t(range.lastColumn - range.firstColumn + 1) * (range.lastRow - range.firstRow + 1));
+    for (int row = range.firstRow; row <= range.lastRow; ++row)
+        for (int column = range.firstColumn; column <= range.lastColumn; ++column)
             jobs.push_back({column, row});
     return jobs;
 }
@@ -131,7 +138,7 @@ std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, con
                 return {};
         }
 
-        const std::vector<TileJob> jobs = TilesMeeting(area);
+        const std::vector<TileJob> jobs = TilesMeeting(source, area);
         Run run(source, *target, area, coverage, rule);
         std::thread helper;
         if (jobs.size() >= ParallelTiles && std::thread::hardware_concurrency() > 1) {

@@ -271,7 +271,7 @@ std::unique_ptr<ImageState> CCodecImage::DrawToState() const
     try {
         // Converted one band of tiles at a time, so no second whole-image buffer is needed.
         auto state = ImageState::CreateFilled(image.width(), image.height(), 0xFFFFFFFF);
-        constexpr int band = ImageState::TileSize;
+        const int band = state ? state->TileHeight() : 0;
         for (int y = 0; state && y < image.height(); y += band) {
             const QImage part = OntoWhite(image.copy(0, y, image.width(), std::min(band, image.height() - y)));
             if (part.isNull() || !state->WriteRegion(part, QPoint(0, y)))

@@ -7,7 +7,7 @@
 namespace {
 
 // Sizes that are not multiples of the tile size, so partial edge tiles are exercised.
-const QSize OddSize(2 * ImageState::TileSize + 37, ImageState::TileSize + 5);
+const QSize OddSize(2 * 128 + 37, 128 + 5);
 
 QImage Solid(QSize size, QRgb color)
 {
@@ -69,7 +69,7 @@ TEST(ImageState, DetachKeepsOrDiscardsPixelsAsAsked)
     auto copy = original->Clone();
     std::uint32_t* kept = copy->DetachTile(0, 0, true);
     ASSERT_NE(kept, nullptr);
-    EXPECT_EQ(kept[ImageState::TileSize * 3 + 4], qRgb(9, 9, 9));
+    EXPECT_EQ(kept[copy->TileWidth() * 3 + 4], qRgb(9, 9, 9));
     EXPECT_NE(static_cast<const void*>(kept), original->TileId(0, 0));
     EXPECT_EQ(copy->DetachTile(0, 0, false), kept) << "a private tile is written in place";
 }
