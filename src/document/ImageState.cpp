@@ -6,27 +6,91 @@
 
 namespace {
 
-constexpr int Side = 128;
+constexpr int Slab = CTilePool::PixelsPerTile;
 
-int TilesFor(int pixels, int tileSide)
+std::int64_t TilesFor(std::int64_t pixels, int tileSide)
 {
-    return int((std::int64_t(pixels) + tileSide - 1) / tileSide);
+    return (pixels + tileSide - 1) / tileSide;
+}
+
+// Tiles of tileWidth × (Slab / tileWidth) pixels for a picture of width × height.
+struct TileShape
+{
+    TileShape(int width, int height, int tileWidth)
+        : tileWidth(tileWidth), tiles(TilesFor(width, tileWidth) * TilesFor(height, Slab / tileWidth)),
+          // The part of a tile inside the picture, which an edit there copies.
+          across(std::min(tileWidth, width)), down(std::min(Slab / tileWidth, height))
+    {
+    }
+
+    // A part whose sides are nearer equal.
+    bool SquarerThan(const TileShape& other) const
+    {
+        return std::int64_t(std::max(across, down)) * std::min(other.across, other.down) <
+               std::int64_t(std::max(other.across, other.down)) * std::min(across, down);
+    }
+
+    int tileWidth;
+    std::int64_t tiles;
+    int across;
+    int down;
+};
+
+// Square tiles would cost a one-pixel-wide picture 128 times its pixels, so the shape follows the
+// picture. The fewest tiles never take more than twice the pixels (or one tile); among the shapes
+// within 1/16 of the fewest and within twice the pixels, the squarest is taken, so that an edit of
+// a small region copies few pixels beside it. Large photos get 128 × 128. Tried once for each new
+// picture; clones keep the shape.
+TileShape Choose(int width, int height)
+{
+    const int widest = std::min(width, Slab);
+    TileShape fewest(width, height, 1);
+    for (int tileWidth = 2; tileWidth <= widest; ++tileWidth) {
+        const TileShape shape(width, height, tileWidth);
+        if (shape.tiles < fewest.tiles)
+            fewest = shape;
+    }
+    const std::int64_t twice = 2 * std::int64_t(width) * height / Slab;
+    const std::int64_t allowed = std::max(fewest.tiles, std::min(fewest.tiles + fewest.tiles / 16, twice));
+    TileShape best = fewest;
+    for (int tileWidth = 1; tileWidth <= widest; ++tileWidth) {
+        const TileShape shape(width, height, tileWidth);
+        if (shape.tiles <= allowed && shape.SquarerThan(best))
+            best = shape;
+    }
+    return best;
 }
 
 } // namespace
 
 ImageState::ImageState(int width, int height, int tileWidth, int tileHeight)
-    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight), columns(TilesFor(width, tileWidth)),
-      rows(TilesFor(height, tileHeight))
+    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight),
+      columns(int(TilesFor(width, tileWidth))), rows(int(TilesFor(height, tileHeight)))
 {
+}
+
+int ImageState::TileWidthFor(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return 0;
+    return Choose(width, height).tileWidth;
+}
+
+std::size_t ImageState::StorageBytes(int width, int height)
+{
+    const int tileWidth = TileWidthFor(width, height);
+    if (tileWidth == 0)
+        return 0;
+    return std::size_t(TilesFor(width, tileWidth) * TilesFor(height, Slab / tileWidth)) * CTilePool::TileBytes;
 }
 
 std::unique_ptr<ImageState> ImageState::Allocate(int width, int height)
 {
-    if (width <= 0 || height <= 0)
+    const int tileWidth = TileWidthFor(width, height);
+    if (tileWidth == 0)
         return {};
     try {
-        std::unique_ptr<ImageState> state(new ImageState(width, height, Side, Side));
+        std::unique_ptr<ImageState> state(new ImageState(width, height, tileWidth, Slab / tileWidth));
         state->tiles.resize(std::size_t(state->columns) * state->rows);
         for (auto& t : state->tiles) {
             t = CTilePool::Shared().Acquire();

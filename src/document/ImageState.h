@@ -25,6 +25,10 @@ public:
         int firstColumn, lastColumn, firstRow, lastRow;
     };
 
+    // The bytes of tile storage a state of this size takes: at most twice its pixels' bytes, or one
+    // tile. 0 for an empty size.
+    static std::size_t StorageBytes(int width, int height);
+
     // A state of the given size with every pixel set to `color`; null when memory is exhausted.
     static std::unique_ptr<ImageState> CreateFilled(int width, int height, QRgb color);
     // A state holding a copy of `image` (any format, converted as QImage converts to RGB32).
@@ -50,7 +54,8 @@ public:
 
     // Tile access for code that processes pixels in place. Every tile of a state is TileWidth() ×
     // TileHeight() pixels, rows of TileWidth() pixels one after the other; pixels right of or below
-    // the image are padding. Clones keep the shape.
+    // the image are padding. The shape is chosen for the picture's size (a one-pixel-wide picture
+    // gets tiles one pixel wide) and clones keep it.
     int TileWidth() const { return tileWidth; }
     int TileHeight() const { return tileHeight; }
     int TileColumns() const { return columns; }
@@ -70,6 +75,8 @@ public:
 
 private:
     ImageState(int width, int height, int tileWidth, int tileHeight);
+    // The tile width for a picture of this size, or 0 for an empty size.
+    static int TileWidthFor(int width, int height);
     // A state whose tiles are private and uninitialised; null when memory is exhausted.
     static std::unique_ptr<ImageState> Allocate(int width, int height);
     const CTilePool::TilePtr& tile(int column, int row) const { return tiles[std::size_t(row) * columns + column]; }

@@ -141,7 +141,8 @@ TEST_F(CImageDocHistory, ClearEmptiesEverythingButKeepsTheSelection)
 TEST_F(CImageDocHistory, SharedTilesCountOnceInTheHistory)
 {
     const std::size_t one = doc.HistoryBytes();
-    const std::size_t tiles = std::size_t((300 + 127) / 128) * ((200 + 127) / 128);
+    const ImageState& state = doc.CurrentState();
+    const std::size_t tiles = std::size_t(state.TileColumns()) * state.TileRows();
     EXPECT_EQ(one, tiles * CTilePool::TileBytes);
     doc.PushState(Patched(qRgb(255, 0, 0))); // touches one tile
     EXPECT_EQ(doc.HistoryBytes(), one + CTilePool::TileBytes);

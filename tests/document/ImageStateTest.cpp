@@ -1,13 +1,21 @@
 #include "document/ImageState.h"
 
+#include "support/QtPrinters.h"
 #include "support/TestImages.h"
+
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
 namespace {
 
-// Sizes that are not multiples of the tile size, so partial edge tiles are exercised.
-const QSize OddSize(2 * 128 + 37, 128 + 5);
+// A size whose tiles lie in several rows and columns and end in partial tiles on the right and at
+// the bottom (HoldsTheImageItWasMadeFrom checks that it does).
+const QSize OddSize(600, 400);
 
 QImage Solid(QSize size, QRgb color)
 {
@@ -25,6 +33,26 @@ struct PoolLimit
     ~PoolLimit() { CTilePool::Shared().SetLiveLimit(0); }
 };
 
+std::size_t PixelBytes(QSize size)
+{
+    return std::size_t(size.width()) * std::size_t(size.height()) * 4;
+}
+
+// What a picture's tiles may take: twice its pixels, or one tile for a picture smaller than one.
+std::size_t StorageAllowance(QSize size)
+{
+    return std::max(2 * PixelBytes(size), CTilePool::TileBytes);
+}
+
+std::size_t DistinctTileBytes(const ImageState& state)
+{
+    std::unordered_set<const void*> seen;
+    for (int row = 0; row < state.TileRows(); ++row)
+        for (int column = 0; column < state.TileColumns(); ++column)
+            seen.insert(state.TileId(column, row));
+    return seen.size() * CTilePool::TileBytes;
+}
+
 } // namespace
 
 TEST(ImageState, HoldsTheImageItWasMadeFrom)
@@ -34,12 +62,20 @@ TEST(ImageState, HoldsTheImageItWasMadeFrom)
     ASSERT_TRUE(state);
     EXPECT_EQ(state->size(), OddSize);
     EXPECT_EQ(state->ReadAll(), photo);
-    EXPECT_EQ(state->ReadRegion(QRect(250, 100, 100, 100)), photo.copy(QRect(250, 100, 43, 33)))
+    const QPoint nearCorner(OddSize.width() - 43, OddSize.height() - 33);
+    EXPECT_EQ(state->ReadRegion(QRect(nearCorner, QSize(100, 100))), photo.copy(QRect(nearCorner, QSize(43, 33))))
         << "a region reaching past the image is clipped";
     EXPECT_TRUE(state->ReadRegion(QRect(-20, -20, 10, 10)).isNull());
-    const QImage view = state->TileView(2, 1);
-    EXPECT_EQ(view.size(), QSize(37, 5));
-    EXPECT_EQ(view, photo.copy(state->TileRect(2, 1)));
+
+    ASSERT_GE(state->TileColumns(), 3);
+    ASSERT_GE(state->TileRows(), 2);
+    const QSize edge(OddSize.width() % state->TileWidth(), OddSize.height() % state->TileHeight());
+    ASSERT_FALSE(edge.isEmpty()) << "the last column and row are partial tiles";
+    const int lastColumn = state->TileColumns() - 1;
+    const int lastRow = state->TileRows() - 1;
+    const QImage view = state->TileView(lastColumn, lastRow);
+    EXPECT_EQ(view.size(), edge);
+    EXPECT_EQ(view, photo.copy(state->TileRect(lastColumn, lastRow)));
 }
 
 TEST(ImageState, CloneSharesUntilWrittenAndWritesStayPrivate)
@@ -50,7 +86,9 @@ TEST(ImageState, CloneSharesUntilWrittenAndWritesStayPrivate)
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->TileId(1, 0), original->TileId(1, 0));
 
-    const QRect patch(120, 60, 20, 100); // meets tiles (0,0), (1,0), (0,1), (1,1)
+    // Across the corner where tiles (0,0), (1,0), (0,1) and (1,1) meet.
+    const QPoint corner(copy->TileWidth(), copy->TileHeight());
+    const QRect patch(corner - QPoint(8, 40), QSize(20, 100));
     ASSERT_TRUE(copy->WriteRegion(Solid(patch.size(), qRgb(1, 2, 3)), patch.topLeft()));
 
     EXPECT_EQ(original->ReadAll(), photo) << "the state shared with must not change";
@@ -59,8 +97,13 @@ TEST(ImageState, CloneSharesUntilWrittenAndWritesStayPrivate)
         for (int x = patch.left(); x <= patch.right(); ++x)
             expected.setPixel(x, y, qRgb(1, 2, 3));
     EXPECT_EQ(copy->ReadAll(), expected);
-    EXPECT_NE(copy->TileId(1, 1), original->TileId(1, 1));
-    EXPECT_EQ(copy->TileId(2, 0), original->TileId(2, 0)) << "untouched tiles stay shared";
+    for (int row = 0; row < copy->TileRows(); ++row) {
+        for (int column = 0; column < copy->TileColumns(); ++column) {
+            const bool written = copy->TileRect(column, row).intersects(patch);
+            EXPECT_EQ(copy->TileId(column, row) != original->TileId(column, row), written)
+                << "tile " << column << ", " << row << ": written tiles are private, the others stay shared";
+        }
+    }
 }
 
 TEST(ImageState, DetachKeepsOrDiscardsPixelsAsAsked)
@@ -101,4 +144,74 @@ TEST(TilePool, ReleasedTilesAreReused)
     }
     auto again = pool.Acquire();
     EXPECT_EQ(again.get(), first);
+}
+
+// Pictures far from square, for which square tiles would cost many times their pixels, and
+// ordinary ones just past a square tile's side.
+class ImageStateShapes : public ::testing::TestWithParam<QSize>
+{
+};
+
+TEST_P(ImageStateShapes, TilesTakeAtMostTwiceThePixels)
+{
+    const QSize size = GetParam();
+    const std::size_t live = CTilePool::Shared().LiveBytes();
+    auto state = ImageState::CreateFilled(size.width(), size.height(), qRgb(1, 2, 3));
+    ASSERT_TRUE(state);
+    const std::size_t held = DistinctTileBytes(*state);
+    EXPECT_LE(held, StorageAllowance(size));
+    EXPECT_EQ(CTilePool::Shared().LiveBytes() - live, held) << "every tile taken from the pool is the state's";
+    EXPECT_EQ(ImageState::StorageBytes(size.width(), size.height()), held);
+}
+
+TEST_P(ImageStateShapes, PixelsRoundTripThroughRegions)
+{
+    const QSize size = GetParam();
+    const QImage photo = MakePhotoLike(size.width(), size.height());
+    auto original = ImageState::FromImage(photo);
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->ReadAll(), photo);
+
+    // A patch from a third of the way in across half the picture, so it crosses tile edges both ways.
+    const QRect patch(size.width() / 3, size.height() / 3, std::max(1, size.width() / 2),
+                      std::max(1, size.height() / 2));
+    const QImage paint = MakePhotoLike(patch.width(), patch.height(), 7);
+    auto copy = original->Clone();
+    ASSERT_TRUE(copy->WriteRegion(paint, patch.topLeft()));
+    QImage expected = photo.copy();
+    {
+        QPainter painter(&expected);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(patch.topLeft(), paint);
+    }
+    EXPECT_EQ(copy->ReadAll(), expected);
+    EXPECT_EQ(original->ReadAll(), photo) << "the state shared with must not change";
+    const QRect inner = patch.adjusted(patch.width() / 4, patch.height() / 4, 0, 0);
+    EXPECT_EQ(copy->ReadRegion(inner), expected.copy(inner));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ImageStateShapes,
+                         ::testing::Values(QSize(1, 200000), QSize(200000, 1), QSize(3, 70000), QSize(70000, 3),
+                                           QSize(129, 1000), QSize(1000, 129), QSize(129, 129), QSize(9000, 130),
+                                           QSize(300, 200), QSize(1, 1)),
+                         [](const ::testing::TestParamInfo<QSize>& info) {
+                             return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
+                         });
+
+TEST(ImageStateStorage, EverySizeTakesAtMostTwiceItsPixels)
+{
+    std::vector<QSize> sizes;
+    for (int width = 1; width <= 200; ++width)
+        for (int height = width; height <= 200; ++height)
+            sizes.insert(sizes.end(), {QSize(width, height), QSize(height, width)});
+    for (int thin = 1; thin <= 6; ++thin)
+        for (int length = 201; length <= 300000; length += 4999)
+            sizes.insert(sizes.end(), {QSize(thin, length), QSize(length, thin)});
+    int bad = 0;
+    for (const QSize& size : sizes) {
+        const std::size_t bytes = ImageState::StorageBytes(size.width(), size.height());
+        if ((bytes == 0 || bytes > StorageAllowance(size)) && ++bad <= 5)
+            ADD_FAILURE() << size.width() << "x" << size.height() << " takes " << bytes << " bytes";
+    }
+    EXPECT_EQ(bad, 0);
 }

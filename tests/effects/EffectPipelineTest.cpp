@@ -5,7 +5,10 @@
 #include "document/CImageDoc.h"
 #include "document/CTilePool.h"
 #include "support/PhotoDocumentTest.h"
+#include "support/QtPrinters.h"
 
+#include <algorithm>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -173,17 +176,22 @@ TEST_F(EffectPipeline, ExhaustedMemoryRefusesAndKeepsTheHistory)
 
 TEST_F(EffectPipeline, NewStateHoldsOnlyTheTilesTheSelectionMeets)
 {
-    // The image is 3 × 2 tiles of 128; (row, column) order as TileIds lists them.
+    // Placed by the picture's own tiles, whatever their shape.
+    const ImageState& first = doc.CurrentState();
+    ASSERT_GE(first.TileColumns(), 2);
+    ASSERT_GE(first.TileRows(), 2);
+    const QRect second = first.TileRect(1, 0);
+    const QPoint corner(first.TileWidth(), first.TileHeight()); // where tiles (0,0) to (1,1) meet
     struct Case
     {
         Shape shape;
-        std::vector<int> changedTiles;
+        int changedTiles;
     };
     const std::vector<Case> cases = {
-        {{SelectionKind::Rectangle, {{130, 5}, {131, 6}}}, {1}},            // one pixel
-        {{SelectionKind::Rectangle, {{128, 0}, {256, 128}}}, {1}},          // exactly one tile
-        {{SelectionKind::Ellipse, {{100, 100}, {140, 140}}}, {0, 1, 3, 4}}, // around a tile corner
-        {Shape{}, {0, 1, 2, 3, 4, 5}},
+        {{SelectionKind::Rectangle, {second.topLeft() + QPoint(2, 5), second.topLeft() + QPoint(3, 6)}}, 1}, // one pixel
+        {{SelectionKind::Rectangle, {second.topLeft(), second.bottomRight() + QPoint(1, 1)}}, 1}, // exactly one tile
+        {{SelectionKind::Ellipse, {corner - QPoint(28, 28), corner + QPoint(12, 12)}}, 4},     // around a tile corner
+        {Shape{}, first.TileColumns() * first.TileRows()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Describe(c.shape));
@@ -191,17 +199,32 @@ TEST_F(EffectPipeline, NewStateHoldsOnlyTheTilesTheSelectionMeets)
         Select(doc.selection, c.shape);
         ASSERT_TRUE(doc.ApplyInvert());
         const std::vector<const void*> now = TileIds(doc.CurrentState());
-        EXPECT_EQ(DifferentTiles(below, now), int(c.changedTiles.size()));
-        for (const int tile : c.changedTiles)
-            EXPECT_NE(below[std::size_t(tile)], now[std::size_t(tile)]) << "tile " << tile;
+        EXPECT_EQ(DifferentTiles(below, now), c.changedTiles);
+        const CSelection::Bounds b = BoundsOf(c.shape, first.size());
+        const QRect processed(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1));
+        for (int row = 0; row < first.TileRows(); ++row) {
+            for (int column = 0; column < first.TileColumns(); ++column) {
+                const std::size_t i = std::size_t(row) * first.TileColumns() + column;
+                EXPECT_EQ(below[i] != now[i], first.TileRect(column, row).intersects(processed))
+                    << "tile " << column << ", " << row;
+            }
+        }
     }
 }
 
 TEST_F(EffectPipeline, PreviewStepGivesTheSamePictureAgain)
 {
     const std::vector<Shape> shapes = {Shape{}, {SelectionKind::Ellipse, {{250, 190}, {30, 10}}}};
+    std::vector<Effect> effects = EveryEffect();
+    for (Effect& e : effects) {
+        if (e.kind == EffectKind::Lines)
+            e.width = 1; // the one width whose lines the model draws
+    }
+    // Patterns across the rows with odd periods, so that a piece of a row at the wrong position shows.
+    effects.push_back({.kind = EffectKind::Lines, .color = 0x00FF00, .direction = 90, .width = 1, .spacing = 4});
+    effects.push_back({.kind = EffectKind::Dots, .color = 0xFF0000, .leftRight = 2, .topBottom = 0});
     for (const Shape& shape : shapes) {
-        for (const Effect& e : EveryEffect()) {
+        for (const Effect& e : effects) {
             SCOPED_TRACE(Describe(shape) + " " + Describe(e));
             const QImage below = Picture();
             Select(doc.selection, shape);
@@ -216,3 +239,58 @@ TEST_F(EffectPipeline, PreviewStepGivesTheSamePictureAgain)
         }
     }
 }
+
+// Documents of shapes far from square: what they hold and what effects make of them, against the
+// whole-image model.
+class EffectPipelineShapes : public PhotoDocumentTest, public ::testing::WithParamInterface<QSize>
+{
+protected:
+    void SetUp() override { LoadPhoto(GetParam().width(), GetParam().height(), 5); }
+
+    std::size_t PixelBytes() const { return std::size_t(original.width()) * std::size_t(original.height()) * 4; }
+};
+
+TEST_P(EffectPipelineShapes, HistoryTakesAtMostTwiceThePixels)
+{
+    EXPECT_LE(doc.HistoryBytes(), std::max(2 * PixelBytes(), CTilePool::TileBytes));
+    ASSERT_TRUE(doc.ApplyInvert());
+    EXPECT_LE(doc.HistoryBytes(), 2 * std::max(2 * PixelBytes(), CTilePool::TileBytes)) << "two whole states";
+}
+
+TEST_P(EffectPipelineShapes, EffectsMatchTheModel)
+{
+    const QSize size = GetParam();
+    const QRect middle(size.width() / 4, size.height() / 4, std::max(1, size.width() / 2),
+                       std::max(1, size.height() / 2));
+    const std::vector<Shape> shapes = {
+        Shape{},
+        {SelectionKind::Rectangle, {middle.topLeft(), middle.bottomRight() + QPoint(1, 1)}},
+        // Shaped: rows go through the rule in pieces, each at its own position.
+        {SelectionKind::Ellipse, {QPoint(-3, -3), QPoint(size.width() + 3, size.height() + 3)}},
+    };
+    std::vector<Effect> effects = EveryEffect();
+    for (Effect& e : effects) {
+        if (e.kind == EffectKind::Lines)
+            e.width = 1; // the one width whose lines the model draws
+    }
+    // Patterns across the rows with odd periods, so that a piece of a row at the wrong position shows.
+    effects.push_back({.kind = EffectKind::Lines, .color = 0x00FF00, .direction = 90, .width = 1, .spacing = 4});
+    effects.push_back({.kind = EffectKind::Dots, .color = 0xFF0000, .leftRight = 2, .topBottom = 0});
+    for (const Shape& shape : shapes) {
+        for (const Effect& e : effects) {
+            SCOPED_TRACE(Describe(shape) + " " + Describe(e));
+            const QImage below = Picture();
+            Select(doc.selection, shape);
+            ASSERT_TRUE(ApplyTo(doc, e));
+            const std::string difference = Difference(Expected(below, shape, e), Picture());
+            EXPECT_TRUE(difference.empty()) << difference;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, EffectPipelineShapes,
+                         ::testing::Values(QSize(1, 200000), QSize(200000, 1), QSize(3, 70000), QSize(129, 1000),
+                                           QSize(1000, 129), QSize(2000, 130), QSize(300, 200)),
+                         [](const ::testing::TestParamInfo<QSize>& info) {
+                             return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
+                         });
