@@ -8,6 +8,10 @@ namespace {
 
 constexpr int Slab = CTilePool::PixelsPerTile;
 
+constexpr std::uint64_t PictureLimitBytes = std::uint64_t(ImageState::PictureLimitMiB) << 20;
+// What the tiles of the largest picture allowed may take: tiles stay within twice the pixels.
+constexpr std::uint64_t TileLimitBytes = 2 * PictureLimitBytes;
+
 std::int64_t TilesFor(std::int64_t pixels, int tileSide)
 {
     return (pixels + tileSide - 1) / tileSide;
@@ -64,16 +68,17 @@ TileShape Choose(int width, int height)
 } // namespace
 
 ImageState::ImageState(int width, int height, int tileWidth, int tileHeight)
-    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight),
-      columns(int(TilesFor(width, tileWidth))), rows(int(TilesFor(height, tileHeight)))
+    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight), columns(int(TilesFor(width, tileWidth))),
+      rows(int(TilesFor(height, tileHeight)))
 {
 }
 
 int ImageState::TileWidthFor(int width, int height)
 {
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || std::uint64_t(width) * std::uint64_t(height) * 4 > PictureLimitBytes)
         return 0;
-    return Choose(width, height).tileWidth;
+    const TileShape shape = Choose(width, height);
+    return std::uint64_t(shape.tiles) * CTilePool::TileBytes <= TileLimitBytes ? shape.tileWidth : 0;
 }
 
 std::size_t ImageState::StorageBytes(int width, int height)
@@ -86,6 +91,7 @@ std::size_t ImageState::StorageBytes(int width, int height)
 
 std::unique_ptr<ImageState> ImageState::Allocate(int width, int height)
 {
+    // Refused before anything is taken from the pool.
     const int tileWidth = TileWidthFor(width, height);
     if (tileWidth == 0)
         return {};

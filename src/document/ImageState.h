@@ -18,6 +18,10 @@
 class ImageState
 {
 public:
+    // The largest picture a state holds, in MiB of its own pixels (4 bytes each): 16384 × 16384
+    // and a 100-megapixel photo fit.
+    static constexpr int PictureLimitMiB = 1024;
+
     // A span of tiles: columns firstColumn..lastColumn, rows firstRow..lastRow; empty when a last
     // is below its first.
     struct TileRange
@@ -26,12 +30,14 @@ public:
     };
 
     // The bytes of tile storage a state of this size takes: at most twice its pixels' bytes, or one
-    // tile. 0 for an empty size.
+    // tile. 0 for a size no state is made for: empty, or beyond PictureLimitMiB.
     static std::size_t StorageBytes(int width, int height);
 
-    // A state of the given size with every pixel set to `color`; null when memory is exhausted.
+    // A state of the given size with every pixel set to `color`; null when memory is exhausted or
+    // StorageBytes refuses the size (then nothing is allocated).
     static std::unique_ptr<ImageState> CreateFilled(int width, int height, QRgb color);
-    // A state holding a copy of `image` (any format, converted as QImage converts to RGB32).
+    // A state holding a copy of `image` (any format, converted as QImage converts to RGB32); null
+    // as CreateFilled.
     static std::unique_ptr<ImageState> FromImage(const QImage& image);
 
     // A new state sharing every tile with this one; null when memory is exhausted.
@@ -75,7 +81,7 @@ public:
 
 private:
     ImageState(int width, int height, int tileWidth, int tileHeight);
-    // The tile width for a picture of this size, or 0 for an empty size.
+    // The tile width for a picture of this size, or 0 when StorageBytes refuses the size.
     static int TileWidthFor(int width, int height);
     // A state whose tiles are private and uninitialised; null when memory is exhausted.
     static std::unique_ptr<ImageState> Allocate(int width, int height);

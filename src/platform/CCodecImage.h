@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/ImageState.h"
 #include "platform/CAtomicFileWriter.h"
 
 #include <QImage>
@@ -9,8 +10,6 @@ class QFile;
 class QImageReader;
 
 #include <memory>
-
-class ImageState;
 
 // The image codec: decodes and encodes BMP, GIF, JPEG and PNG by format number. One object lives
 // for one document operation. Failures are results, never exceptions.
@@ -25,8 +24,9 @@ public:
         Png = 4,
     };
 
-    // Largest decoded image accepted, in MiB of decoded pixels: a 100-megapixel photo fits.
-    static constexpr int AllocationLimitMiB = 1024;
+    // Largest decoded image accepted, in MiB of decoded pixels: the largest picture a history
+    // state holds.
+    static constexpr int AllocationLimitMiB = ImageState::PictureLimitMiB;
 
     CCodecImage() = default; // empty
 

@@ -215,3 +215,47 @@ TEST(ImageStateStorage, EverySizeTakesAtMostTwiceItsPixels)
     }
     EXPECT_EQ(bad, 0);
 }
+
+TEST(ImageStateStorage, PicturesWithinTheLimitFitAndLargerOnesAreRefused)
+{
+    constexpr int mostPixels = int((std::size_t(ImageState::PictureLimitMiB) << 20) / 4);
+    struct Case
+    {
+        QSize size;
+        bool fits;
+    };
+    const Case cases[] = {
+        {{16384, 16384}, true},
+        {{16384, 16385}, false},
+        {{12247, 8165}, true}, // 100 megapixels
+        {{1, mostPixels}, true},
+        {{1, mostPixels + 1}, false},
+        {{mostPixels, 1}, true},
+        {{mostPixels + 1, 1}, false},
+        {{65536, 65536}, false},
+        {{0, 10}, false},
+        {{10, -1}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.size));
+        const std::size_t bytes = ImageState::StorageBytes(c.size.width(), c.size.height());
+        EXPECT_EQ(bytes != 0, c.fits);
+        if (c.fits) {
+            EXPECT_LE(bytes, StorageAllowance(c.size));
+        }
+    }
+}
+
+TEST(ImageStateStorage, RefusedSizeTakesNothingFromThePool)
+{
+    CTilePool& pool = CTilePool::Shared();
+    pool.Trim(); // a tile taken and given back would be left here
+    const std::size_t live = pool.LiveBytes();
+    {
+        PoolLimit limit(64); // were the size let through, the pool would stop it after 64 tiles
+        EXPECT_FALSE(ImageState::CreateFilled(16384, 16385, qRgb(1, 2, 3)));
+        EXPECT_FALSE(ImageState::CreateFilled(1, 300000000, qRgb(1, 2, 3)));
+    }
+    EXPECT_EQ(pool.LiveBytes(), live);
+    EXPECT_EQ(pool.FreeBytes(), 0u);
+}
