@@ -269,13 +269,23 @@ std::unique_ptr<ImageState> CCodecImage::DrawToState() const
     if (image.format() == QImage::Format_RGB32)
         return ImageState::FromImage(image);
     try {
-        // Converted one band of tiles at a time, so no second whole-image buffer is needed.
+        // Converted a block of whole tiles at a time, so no second whole-image buffer is needed, even
+        // for a picture one pixel high.
         auto state = ImageState::CreateFilled(image.width(), image.height(), 0xFFFFFFFF);
-        const int band = state ? state->TileHeight() : 0;
-        for (int y = 0; state && y < image.height(); y += band) {
-            const QImage part = OntoWhite(image.copy(0, y, image.width(), std::min(band, image.height() - y)));
-            if (part.isNull() || !state->WriteRegion(part, QPoint(0, y)))
-                state.reset();
+        if (!state)
+            return {};
+        constexpr int blockTiles = 64;
+        const int across = std::min(state->TileColumns(), blockTiles);
+        const int blockWidth = across * state->TileWidth();
+        const int blockHeight = (blockTiles / across) * state->TileHeight();
+        for (int y = 0; y < image.height(); y += blockHeight) {
+            for (int x = 0; x < image.width(); x += blockWidth) {
+                const QRect block(x, y, std::min(blockWidth, image.width() - x),
+                                  std::min(blockHeight, image.height() - y));
+                const QImage part = OntoWhite(image.copy(block));
+                if (part.isNull() || !state->WriteRegion(part, block.topLeft()))
+                    return {};
+            }
         }
         return state;
     } catch (const std::bad_alloc&) {

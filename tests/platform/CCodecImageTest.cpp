@@ -4,10 +4,13 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+
+#include <string>
 
 using namespace codec_test;
 
@@ -186,6 +189,25 @@ TEST_F(CodecImage, TransparencyOpensOverWhite)
     ASSERT_EQ(gif.size(), QSize(2, 1));
     EXPECT_EQ(gif.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(gif.pixel(1, 0), qRgb(255, 255, 255));
+}
+
+TEST_F(CodecImage, TranslucentPicturesOfAnyShapeOpenOverWhite)
+{
+    // Converted in blocks of tiles: more than one block across (9000 × 130) and down (3 × 400000).
+    for (const QSize size : {QSize(9000, 130), QSize(3, 400000), QSize(129, 1000), QSize(40000, 1)}) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        QImage argb(size, QImage::Format_ARGB32);
+        for (int y = 0; y < argb.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
+            for (int x = 0; x < argb.width(); ++x)
+                row[x] = qRgba(x * 7 % 256, y * 13 % 256, (x + y) % 256, (x * 3 + y * 5) % 256);
+        }
+        QImage expected(size, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter(&expected).drawImage(0, 0, argb);
+        ASSERT_TRUE(QImageWriter(Path("shape.png"), "png").write(argb));
+        EXPECT_EQ(Opened(Path("shape.png"), CCodecImage::Png), expected);
+    }
 }
 
 TEST_F(CodecImage, JpegOrientationIsApplied)
