@@ -1,5 +1,7 @@
 // Runs the suite inside a QGuiApplication on the offscreen platform, so that code using the
 // clipboard or fonts works without a display.
+#include "support/LeakCheckOptions.h"
+
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>

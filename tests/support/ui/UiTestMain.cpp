@@ -1,4 +1,6 @@
 // Runs a widget suite inside a QApplication on the offscreen platform.
+#include "support/LeakCheckOptions.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
