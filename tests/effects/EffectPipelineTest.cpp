@@ -80,6 +80,20 @@ protected:
     void SetUp() override { LoadPhoto(300, 200, 3); }
 };
 
+// Every effect as the model draws it (lines one pixel wide), and patterns across the rows with odd
+// periods, so that a piece of a row at the wrong position shows.
+std::vector<Effect> ModelledEffects()
+{
+    std::vector<Effect> effects = EveryEffect();
+    for (Effect& e : effects) {
+        if (e.kind == EffectKind::Lines)
+            e.width = 1;
+    }
+    effects.push_back({.kind = EffectKind::Lines, .color = 0x00FF00, .direction = 90, .width = 1, .spacing = 4});
+    effects.push_back({.kind = EffectKind::Dots, .color = 0xFF0000, .leftRight = 2, .topBottom = 0});
+    return effects;
+}
+
 } // namespace
 
 TEST(EffectPipelineUnloaded, EveryEffectIsRefusedWithoutAnImage)
@@ -214,14 +228,7 @@ TEST_F(EffectPipeline, NewStateHoldsOnlyTheTilesTheSelectionMeets)
 TEST_F(EffectPipeline, PreviewStepGivesTheSamePictureAgain)
 {
     const std::vector<Shape> shapes = {Shape{}, {SelectionKind::Ellipse, {{250, 190}, {30, 10}}}};
-    std::vector<Effect> effects = EveryEffect();
-    for (Effect& e : effects) {
-        if (e.kind == EffectKind::Lines)
-            e.width = 1; // the one width whose lines the model draws
-    }
-    // Patterns across the rows with odd periods, so that a piece of a row at the wrong position shows.
-    effects.push_back({.kind = EffectKind::Lines, .color = 0x00FF00, .direction = 90, .width = 1, .spacing = 4});
-    effects.push_back({.kind = EffectKind::Dots, .color = 0xFF0000, .leftRight = 2, .topBottom = 0});
+    const std::vector<Effect> effects = ModelledEffects();
     for (const Shape& shape : shapes) {
         for (const Effect& e : effects) {
             SCOPED_TRACE(Describe(shape) + " " + Describe(e));
@@ -257,14 +264,7 @@ TEST_P(EffectPipelineShapes, EffectsMatchTheModel)
         // Shaped: rows go through the rule in pieces, each at its own position.
         {SelectionKind::Ellipse, {QPoint(-3, -3), QPoint(size.width() + 3, size.height() + 3)}},
     };
-    std::vector<Effect> effects = EveryEffect();
-    for (Effect& e : effects) {
-        if (e.kind == EffectKind::Lines)
-            e.width = 1; // the one width whose lines the model draws
-    }
-    // Patterns across the rows with odd periods, so that a piece of a row at the wrong position shows.
-    effects.push_back({.kind = EffectKind::Lines, .color = 0x00FF00, .direction = 90, .width = 1, .spacing = 4});
-    effects.push_back({.kind = EffectKind::Dots, .color = 0xFF0000, .leftRight = 2, .topBottom = 0});
+    const std::vector<Effect> effects = ModelledEffects();
     for (const Shape& shape : shapes) {
         for (const Effect& e : effects) {
             SCOPED_TRACE(Describe(shape) + " " + Describe(e));
