@@ -118,8 +118,8 @@ QUrl CMainDlg::DefaultUpdateEndpoint()
 void CMainDlg::OfferUpdate(const QUrl& address)
 {
     questions->Ask([this, address] {
-        const auto answer = QMessageBox::question(this, appCaption, QStringLiteral("软件有新版本了,是否要下载新的版本?"),
-                                                  QMessageBox::Yes | QMessageBox::No);
+        const auto answer = QMessageBox::question(
+            this, appCaption, QStringLiteral("软件有新版本了,是否要下载新的版本?"), QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes)
             urlOpener(address);
     });

@@ -124,8 +124,7 @@ bool CImageDoc::WriteImage(const QString& target, CAtomicFileWriter::Mode mode)
     return true;
 }
 
-bool CImageDoc::Encode(const ImageState& state, const QString& target, CAtomicFileWriter::Mode mode,
-                       QString& cause)
+bool CImageDoc::Encode(const ImageState& state, const QString& target, CAtomicFileWriter::Mode mode, QString& cause)
 {
     CCodecImage codec;
     codec.CreateFromState(state);

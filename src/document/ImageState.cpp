@@ -173,7 +173,8 @@ QImage ImageState::ReadRegion(const QRect& region) const
             const QRect part = TileRect(column, row).intersected(area);
             const std::uint32_t* src = TilePixels(column, row);
             for (int y = part.top(); y <= part.bottom(); ++y) {
-                std::memcpy(reinterpret_cast<std::uint32_t*>(out.scanLine(y - area.top())) + (part.left() - area.left()),
+                std::memcpy(reinterpret_cast<std::uint32_t*>(out.scanLine(y - area.top())) +
+                                (part.left() - area.left()),
                             src + InTile(column, row, QPoint(part.left(), y)), std::size_t(part.width()) * 4);
             }
         }

@@ -92,7 +92,8 @@ CAtomicFileWriter::Attempt CAtomicFileWriter::WriteUnnamed(const QString& path, 
     // Create links the finished file under its name, which fails where a file has it; Replace links
     // it under a fresh name and renames that over the old file.
     const QString name = mode == Mode::Create ? path : Beside(path);
-    const bool linked = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, Native(name).constData(), AT_SYMLINK_FOLLOW) == 0;
+    const bool linked =
+        ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, Native(name).constData(), AT_SYMLINK_FOLLOW) == 0;
     Discard(fd);
     if (!linked)
         return Attempt::Failed;

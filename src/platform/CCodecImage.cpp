@@ -188,10 +188,18 @@ bool CCodecImage::Plausible(QSize size, qint64 fileBytes, int format)
     // over rows (the rest stays white), so it is allowed tens of thousands of pixels a byte.
     double perByte = 0;
     switch (format) {
-    case Png: perByte = 4 * 1032 * 8; break;
-    case Jpeg: perByte = 4 * 64 * 8; break;
-    case Gif: perByte = 4 * 4096 / 1.5; break;
-    default: perByte = 65536; break;
+    case Png:
+        perByte = 4 * 1032 * 8;
+        break;
+    case Jpeg:
+        perByte = 4 * 64 * 8;
+        break;
+    case Gif:
+        perByte = 4 * 4096 / 1.5;
+        break;
+    default:
+        perByte = 65536;
+        break;
     }
     constexpr double smallPicture = 1 << 16; // pixels any header may claim
     return pixels <= smallPicture + perByte * double(std::max<qint64>(fileBytes, 0));

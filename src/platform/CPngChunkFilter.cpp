@@ -8,16 +8,15 @@
 namespace {
 
 constexpr int SignatureBytes = 8;
-constexpr int HeaderBytes = 8;  // length and type
+constexpr int HeaderBytes = 8; // length and type
 constexpr qint64 CrcBytes = 4;
 constexpr quint32 MaxLength = 0x7FFFFFFFu; // the largest a PNG chunk may declare
 
 bool Dropped(const char* type)
 {
     static constexpr std::array<const char*, 4> metadata = {"tEXt", "zTXt", "iTXt", "iCCP"};
-    return std::any_of(metadata.begin(), metadata.end(), [type](const char* name) {
-        return std::equal(name, name + 4, type);
-    });
+    return std::any_of(metadata.begin(), metadata.end(),
+                       [type](const char* name) { return std::equal(name, name + 4, type); });
 }
 
 } // namespace

@@ -166,7 +166,8 @@ TEST_F(EffectDialogCommands, FailedPreviewsNeverCostTheUsersPicture)
                 QTest::keyClick(slider, Qt::Key_Right);
             EXPECT_FALSE(dialog.HasPreview());
             EXPECT_EQ(Doc().UndoDepth(), 2u);
-            EXPECT_EQ(Popup().MessageText(), QStringLiteral("内存不足,不能进行处理")) << "said while the dialog is open";
+            EXPECT_EQ(Popup().MessageText(), QStringLiteral("内存不足,不能进行处理"))
+                << "said while the dialog is open";
             CTilePool::Shared().SetLiveLimit(0);
             End(dialog, ending);
         });

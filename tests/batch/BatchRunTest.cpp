@@ -17,7 +17,6 @@
 
 #include <unistd.h>
 
-
 namespace {
 
 class BatchRunTest : public ::testing::Test
@@ -76,7 +75,8 @@ TEST_F(BatchRunTest, ReportsEveryFileAndGoesOnPastOnesThatCannotBeRead)
                {"missing.png", QString::fromLocal8Bit(std::strerror(ENOENT))}};
     for (const auto& b : bad) {
         const QString name = QString::fromLatin1(b.name);
-        EXPECT_TRUE(run.err.contains(Path(name) + QStringLiteral(": 无法打开文件: ") + b.cause)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(Path(name) + QStringLiteral(": 无法打开文件: ") + b.cause))
+            << run.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out + QLatin1Char('/') + name));
     }
     for (int i = 0; i < 6; ++i) {
@@ -170,7 +170,8 @@ TEST_F(BatchRunTest, NamesTheCauseOfPicturesThatCannotBeOpened)
 
     const BatchRun run({QStringLiteral("--invert"), huge, photo, QStringLiteral("-d"), Path(QStringLiteral("out"))});
     EXPECT_TRUE(run.err.contains(huge + QStringLiteral(": 无法打开文件: 图片太大"))) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(photo + QStringLiteral(": 无法打开文件: ") + QString::fromLocal8Bit(std::strerror(ENOMEM))))
+    EXPECT_TRUE(
+        run.err.contains(photo + QStringLiteral(": 无法打开文件: ") + QString::fromLocal8Bit(std::strerror(ENOMEM))))
         << run.err.toStdString();
 }
 
@@ -189,7 +190,8 @@ TEST_F(BatchRunTest, AChainOfAnyLengthKeepsOnlyTheCurrentPicture)
     const BatchRun run(arguments + QStringList{input, QStringLiteral("-o"), Path(QStringLiteral("out.png"))});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(QImage(Path(QStringLiteral("out.png"))).convertToFormat(QImage::Format_RGB32),
-              QImage(input).convertToFormat(QImage::Format_RGB32)) << "an even number of inversions";
+              QImage(input).convertToFormat(QImage::Format_RGB32))
+        << "an even number of inversions";
 }
 
 } // namespace

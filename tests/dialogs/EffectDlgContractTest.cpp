@@ -168,7 +168,7 @@ TEST_P(EffectDlgContract, FailedPreviewsAreReportedOncePerDialog)
     for (int opening = 1; opening <= 2; ++opening) {
         auto dialog = Open();
         pool.SetLiveLimit(pool.LiveBytes() - CTilePool::TileBytes); // the preview's tile is all there was
-        for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) // the colour filter's channels
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>())   // the colour filter's channels
             QTest::mouseClick(box, Qt::LeftButton);
         for (QSlider* slider : dialog->findChildren<QSlider*>()) {
             QTest::keyClick(slider, Qt::Key_Right);

@@ -201,9 +201,10 @@ TEST_F(EffectPipeline, NewStateHoldsOnlyTheTilesTheSelectionMeets)
         int changedTiles;
     };
     const std::vector<Case> cases = {
-        {{SelectionKind::Rectangle, {second.topLeft() + QPoint(2, 5), second.topLeft() + QPoint(3, 6)}}, 1}, // one pixel
+        {{SelectionKind::Rectangle, {second.topLeft() + QPoint(2, 5), second.topLeft() + QPoint(3, 6)}},
+         1},                                                                                      // one pixel
         {{SelectionKind::Rectangle, {second.topLeft(), second.bottomRight() + QPoint(1, 1)}}, 1}, // exactly one tile
-        {{SelectionKind::Ellipse, {corner - QPoint(28, 28), corner + QPoint(12, 12)}}, 4},     // around a tile corner
+        {{SelectionKind::Ellipse, {corner - QPoint(28, 28), corner + QPoint(12, 12)}}, 4}, // around a tile corner
         {Shape{}, first.TileColumns() * first.TileRows()},
     };
     for (const Case& c : cases) {

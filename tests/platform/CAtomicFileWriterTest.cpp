@@ -61,7 +61,8 @@ TEST(AtomicFileWrite, WritesAFileInAFolderThatTakesNoNewOne)
         EXPECT_EQ(Read(path), bytes);
     }
     EXPECT_FALSE(CAtomicFileWriter::Write(folder + QStringLiteral("/new.png"), "new"));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{QStringLiteral("picture.png")});
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("picture.png")});
 }
 
 // A folder the user may write but not read (mode 0300) cannot be opened to sync the new name; the

@@ -100,8 +100,7 @@ TEST_P(CodecTruncatedBmp, ShowsTheCoveredRowsAndWhiteForTheRest)
 INSTANTIATE_TEST_SUITE_P(Depths, CodecTruncatedBmp,
                          testing::Values(TruncatedBmp{"Bits32", 32, 0}, TruncatedBmp{"Bits24", 24, 0},
                                          TruncatedBmp{"Bits8FewColours", 8, 4},
-                                         TruncatedBmp{"Bits8FullPalette", 8, 256},
-                                         TruncatedBmp{"Bits1", 1, 2}),
+                                         TruncatedBmp{"Bits8FullPalette", 8, 256}, TruncatedBmp{"Bits1", 1, 2}),
                          [](const testing::TestParamInfo<TruncatedBmp>& info) { return info.param.name; });
 
 class CodecHostileFile : public testing::Test

@@ -11,7 +11,6 @@
 
 #include <ostream>
 
-
 namespace {
 
 // Every grabbed pixel its own colour: red and green the low bytes of x and y, blue their high bits.

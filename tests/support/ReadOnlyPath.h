@@ -26,7 +26,8 @@ public:
     {
         if (immutable)
             SetImmutable(false);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | (folder ? QFile::ExeOwner : QFile::Permissions()));
+        QFile::setPermissions(path,
+                              QFile::ReadOwner | QFile::WriteOwner | (folder ? QFile::ExeOwner : QFile::Permissions()));
     }
     ReadOnlyPath(const ReadOnlyPath&) = delete;
     ReadOnlyPath& operator=(const ReadOnlyPath&) = delete;
