@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh --peers
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF >/dev/null
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -DQUORVEL_BENCHMARKS=ON >/dev/null
 cmake --build build-release -j"$(nproc)" --target quorvel_bench quorvel_canvas_bench quorvel_preview_bench \
     quorvel_batch_bench
 build-release/bench/quorvel_bench "$@"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialogs/EffectCommand.h"
-#include "canvas/SelectionKind.h"
+#include "selection/SelectionKind.h"
 #include "dialogs/CCanvasHost.h"
 #include "notify/NoticeKind.h"
 

@@ -1,7 +1,7 @@
 #include "batch/CBatchRunner.h"
 
 #include "document/CImageDoc.h"
-#include "platform/CAtomicFileWriter.h"
+#include "codec/CAtomicFileWriter.h"
 
 #include <QDir>
 #include <QElapsedTimer>

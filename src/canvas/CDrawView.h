@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/SelectionKind.h"
+#include "selection/SelectionKind.h"
 #include "document/CImageDoc.h"
 
 #include <QAbstractScrollArea>

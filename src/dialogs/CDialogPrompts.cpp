@@ -1,7 +1,7 @@
 #include "dialogs/CDialogPrompts.h"
 
 #include "effects/ColorRef.h"
-#include "platform/PickColor.h"
+#include "desktop/PickColor.h"
 
 #include <QColorDialog>
 #include <QMessageBox>

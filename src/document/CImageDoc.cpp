@@ -1,6 +1,6 @@
 #include "document/CImageDoc.h"
 
-#include "canvas/SelectionMasks.h"
+#include "selection/SelectionMasks.h"
 
 #include <new>
 #include <unordered_set>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "canvas/CSelection.h"
+#include "selection/CSelection.h"
 #include "document/CDocumentPrompts.h"
 #include "document/FileType.h"
-#include "document/ImageState.h"
+#include "tiles/ImageState.h"
 #include "effects/CEffectPipeline.h"
-#include "platform/CAtomicFileWriter.h"
+#include "codec/CAtomicFileWriter.h"
 
 #include <QPainter>
 #include <QString>

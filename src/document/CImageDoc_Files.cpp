@@ -1,7 +1,7 @@
 // The file operations of CImageDoc: open, load, save, save as and close with the save question.
 #include "document/CImageDoc.h"
 
-#include "platform/CCodecImage.h"
+#include "codec/CCodecImage.h"
 
 #include <cerrno>
 #include <cstring>

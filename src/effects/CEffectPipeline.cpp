@@ -1,6 +1,6 @@
 #include "effects/CEffectPipeline.h"
 
-#include "canvas/SelectionMasks.h"
+#include "selection/SelectionMasks.h"
 
 #include <algorithm>
 #include <atomic>

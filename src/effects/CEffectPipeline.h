@@ -1,7 +1,7 @@
 #pragma once
 
-#include "canvas/CSelection.h"
-#include "document/ImageState.h"
+#include "selection/CSelection.h"
+#include "tiles/ImageState.h"
 
 #include <QRect>
 

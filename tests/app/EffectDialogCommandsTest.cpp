@@ -3,7 +3,7 @@
 #include "MainWindowFixture.h"
 
 #include "dialogs/CEffectDlg.h"
-#include "document/CTilePool.h"
+#include "tiles/CTilePool.h"
 #include "support/InitialEffects.h"
 #include "support/ScriptedEffectPrompts.h"
 

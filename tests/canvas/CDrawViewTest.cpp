@@ -1,5 +1,5 @@
 #include "canvas/CDrawView.h"
-#include "canvas/SelectionMasks.h"
+#include "selection/SelectionMasks.h"
 #include "support/QtPrinters.h"
 #include "support/TestImages.h"
 

@@ -4,7 +4,7 @@
 
 #include "dialogs/CGrayDlg.h"
 #include "dialogs/EffectDialogs.h"
-#include "document/CTilePool.h"
+#include "tiles/CTilePool.h"
 #include "support/InitialEffects.h"
 
 #include <QAbstractButton>

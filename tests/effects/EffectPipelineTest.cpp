@@ -1,9 +1,9 @@
 // What every effect does to the history, whatever its pixels: refusals, one state per application,
 // tile sharing, exhausted memory and the preview step.
-#include "ReferenceEffects.h"
+#include "support/ReferenceEffects.h"
 
 #include "document/CImageDoc.h"
-#include "document/CTilePool.h"
+#include "tiles/CTilePool.h"
 #include "support/PhotoDocumentTest.h"
 #include "support/QtPrinters.h"
 

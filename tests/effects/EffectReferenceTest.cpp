@@ -1,9 +1,9 @@
 // Every effect, through the document, against the literal whole-image model in ReferenceEffects:
 // random parameters and random selections of every kind, on sizes that are not multiples of the
 // tile size, compared bit for bit.
-#include "ReferenceEffects.h"
+#include "support/ReferenceEffects.h"
 
-#include "canvas/SelectionMasks.h"
+#include "selection/SelectionMasks.h"
 #include "document/CImageDoc.h"
 #include "effects/COverlayPattern.h"
 #include "support/QtPrinters.h"

@@ -1,0 +1,246 @@
+#include "tiles/ImageState.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int Slab = CTilePool::PixelsPerTile;
+
+constexpr std::uint64_t PictureLimitBytes = std::uint64_t(ImageState::PictureLimitMiB) << 20;
+// What the tiles of the largest picture allowed may take: tiles stay within twice the pixels.
+constexpr std::uint64_t TileLimitBytes = 2 * PictureLimitBytes;
+
+std::int64_t TilesFor(std::int64_t pixels, int tileSide)
+{
+    return (pixels + tileSide - 1) / tileSide;
+}
+
+// Tiles of tileWidth × (Slab / tileWidth) pixels for a picture of width × height.
+struct TileShape
+{
+    TileShape(int width, int height, int tileWidth)
+        : tileWidth(tileWidth), tiles(TilesFor(width, tileWidth) * TilesFor(height, Slab / tileWidth)),
+          // The part of a tile inside the picture, which an edit there copies.
+          across(std::min(tileWidth, width)), down(std::min(Slab / tileWidth, height))
+    {
+    }
+
+    // A part whose sides are nearer equal.
+    bool SquarerThan(const TileShape& other) const
+    {
+        return std::int64_t(std::max(across, down)) * std::min(other.across, other.down) <
+               std::int64_t(std::max(other.across, other.down)) * std::min(across, down);
+    }
+
+    int tileWidth;
+    std::int64_t tiles;
+    int across;
+    int down;
+};
+
+// Square tiles would cost a one-pixel-wide picture 128 times its pixels, so the shape follows the
+// picture. The fewest tiles never take more than twice the pixels (or one tile); among the shapes
+// within 1/16 of the fewest and within twice the pixels, the squarest is taken, so that an edit of
+// a small region copies few pixels beside it. Large photos get 128 × 128. Tried once for each new
+// picture; clones keep the shape.
+TileShape Choose(int width, int height)
+{
+    const int widest = std::min(width, Slab);
+    TileShape fewest(width, height, 1);
+    for (int tileWidth = 2; tileWidth <= widest; ++tileWidth) {
+        const TileShape shape(width, height, tileWidth);
+        if (shape.tiles < fewest.tiles)
+            fewest = shape;
+    }
+    const std::int64_t twice = 2 * std::int64_t(width) * height / Slab;
+    const std::int64_t allowed = std::max(fewest.tiles, std::min(fewest.tiles + fewest.tiles / 16, twice));
+    TileShape best = fewest;
+    for (int tileWidth = 1; tileWidth <= widest; ++tileWidth) {
+        const TileShape shape(width, height, tileWidth);
+        if (shape.tiles <= allowed && shape.SquarerThan(best))
+            best = shape;
+    }
+    return best;
+}
+
+} // namespace
+
+ImageState::ImageState(int width, int height, int tileWidth, int tileHeight)
+    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight), columns(int(TilesFor(width, tileWidth))),
+      rows(int(TilesFor(height, tileHeight)))
+{
+}
+
+int ImageState::TileWidthFor(int width, int height)
+{
+    if (width <= 0 || height <= 0 || std::uint64_t(width) * std::uint64_t(height) * 4 > PictureLimitBytes)
+        return 0;
+    const TileShape shape = Choose(width, height);
+    return std::uint64_t(shape.tiles) * CTilePool::TileBytes <= TileLimitBytes ? shape.tileWidth : 0;
+}
+
+std::size_t ImageState::StorageBytes(int width, int height)
+{
+    const int tileWidth = TileWidthFor(width, height);
+    if (tileWidth == 0)
+        return 0;
+    return std::size_t(TilesFor(width, tileWidth) * TilesFor(height, Slab / tileWidth)) * CTilePool::TileBytes;
+}
+
+std::unique_ptr<ImageState> ImageState::Allocate(int width, int height)
+{
+    // Refused before anything is taken from the pool.
+    const int tileWidth = TileWidthFor(width, height);
+    if (tileWidth == 0)
+        return {};
+    try {
+        std::unique_ptr<ImageState> state(new ImageState(width, height, tileWidth, Slab / tileWidth));
+        state->tiles.resize(std::size_t(state->columns) * state->rows);
+        for (auto& t : state->tiles) {
+            t = CTilePool::Shared().Acquire();
+            if (!t)
+                return {};
+        }
+        return state;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+std::unique_ptr<ImageState> ImageState::CreateFilled(int width, int height, QRgb color)
+{
+    auto state = Allocate(width, height);
+    if (state) {
+        for (auto& t : state->tiles)
+            std::fill_n(t.get(), CTilePool::PixelsPerTile, color | 0xFF000000u);
+    }
+    return state;
+}
+
+std::unique_ptr<ImageState> ImageState::FromImage(const QImage& image)
+{
+    auto state = Allocate(image.width(), image.height());
+    if (!state || !state->WriteRegion(image, QPoint(0, 0)))
+        return {};
+    return state;
+}
+
+std::unique_ptr<ImageState> ImageState::Clone() const
+{
+    try {
+        std::unique_ptr<ImageState> copy(new ImageState(w, h, tileWidth, tileHeight));
+        copy->tiles = tiles;
+        return copy;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+ImageState::TileRange ImageState::TilesMeeting(const QRect& area) const
+{
+    const QRect inside = area.intersected(rect());
+    if (inside.isEmpty())
+        return {0, -1, 0, -1};
+    return {inside.left() / tileWidth, inside.right() / tileWidth, inside.top() / tileHeight,
+            inside.bottom() / tileHeight};
+}
+
+QRect ImageState::TileRect(int column, int row) const
+{
+    return QRect(column * tileWidth, row * tileHeight, tileWidth, tileHeight).intersected(rect());
+}
+
+QImage ImageState::TileView(int column, int row) const
+{
+    const QRect r = TileRect(column, row);
+    return QImage(reinterpret_cast<const uchar*>(TilePixels(column, row)), r.width(), r.height(), tileWidth * 4,
+                  QImage::Format_RGB32);
+}
+
+QImage ImageState::ReadRegion(const QRect& region) const
+{
+    const QRect area = region.intersected(rect());
+    if (area.isEmpty())
+        return {};
+    QImage out(area.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return {};
+    const TileRange range = TilesMeeting(area);
+    for (int row = range.firstRow; row <= range.lastRow; ++row) {
+        for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
+            const QRect part = TileRect(column, row).intersected(area);
+            const std::uint32_t* src = TilePixels(column, row);
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                std::memcpy(reinterpret_cast<std::uint32_t*>(out.scanLine(y - area.top())) +
+                                (part.left() - area.left()),
+                            src + InTile(column, row, QPoint(part.left(), y)), std::size_t(part.width()) * 4);
+            }
+        }
+    }
+    return out;
+}
+
+std::uint32_t* ImageState::DetachTile(int column, int row, bool keepPixels)
+{
+    CTilePool::TilePtr& t = tile(column, row);
+    if (t.use_count() == 1)
+        return t.get();
+    CTilePool::TilePtr fresh = CTilePool::Shared().Acquire();
+    if (!fresh)
+        return nullptr;
+    if (keepPixels)
+        std::memcpy(fresh.get(), t.get(), CTilePool::TileBytes);
+    t = std::move(fresh);
+    return t.get();
+}
+
+bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
+{
+    const QRect area = QRect(topLeft, image.size()).intersected(rect());
+    if (area.isEmpty())
+        return true;
+    const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull())
+        return false;
+
+    // Take every private tile first, so that running out of memory leaves this state untouched.
+    struct Pending
+    {
+        int column, row;
+        CTilePool::TilePtr replacement; // null: the tile is already private
+    };
+    std::vector<Pending> pending;
+    try {
+        const TileRange range = TilesMeeting(area);
+        for (int row = range.firstRow; row <= range.lastRow; ++row) {
+            for (int column = range.firstColumn; column <= range.lastColumn; ++column) {
+                Pending p{column, row, {}};
+                if (tile(column, row).use_count() > 1) {
+                    p.replacement = CTilePool::Shared().Acquire();
+                    if (!p.replacement)
+                        return false;
+                    if (!area.contains(TileRect(column, row)))
+                        std::memcpy(p.replacement.get(), TilePixels(column, row), CTilePool::TileBytes);
+                }
+                pending.push_back(std::move(p));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    for (Pending& p : pending) {
+        if (p.replacement)
+            tile(p.column, p.row) = std::move(p.replacement);
+        const QRect part = TileRect(p.column, p.row).intersected(area);
+        std::uint32_t* dst = tile(p.column, p.row).get();
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            const auto* src = reinterpret_cast<const std::uint32_t*>(rgb.constScanLine(y - topLeft.y())) +
+                              (part.left() - topLeft.x());
+            std::memcpy(dst + InTile(p.column, p.row, QPoint(part.left(), y)), src, std::size_t(part.width()) * 4);
+        }
+    }
+    return true;
+}
