@@ -1,5 +1,7 @@
 #include "desktop/CPortalColorPicker.h"
 
+#include "effects/ColorRef.h"
+
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -87,14 +89,13 @@ std::optional<std::uint32_t> ColorOf(const QVariantMap& results)
     argument.beginStructure();
     argument >> red >> green >> blue;
     argument.endStructure();
-    return std::uint32_t{CPortalColorPicker::ChannelByte(red)} |
-           std::uint32_t{CPortalColorPicker::ChannelByte(green)} << 8 |
-           std::uint32_t{CPortalColorPicker::ChannelByte(blue)} << 16;
+    return ColorRef::Make(CPortalColorPicker::ChannelByte(red), CPortalColorPicker::ChannelByte(green),
+                          CPortalColorPicker::ChannelByte(blue));
 }
 
 } // namespace
 
-CPortalColorPicker::CPortalColorPicker(const QDBusConnection& bus) : bus(bus) {}
+CPortalColorPicker::CPortalColorPicker(const QDBusConnection& connection) : bus(connection) {}
 
 std::uint8_t CPortalColorPicker::ChannelByte(double value)
 {

@@ -1,5 +1,7 @@
 #include "desktop/CScreenPicker.h"
 
+#include "effects/ColorRef.h"
+
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
@@ -35,17 +37,6 @@ QImage GrabOf(QScreen* screen)
 QRect GeometryOf(const QScreen* screen)
 {
     return screen ? screen->geometry() : QRect();
-}
-
-std::uint32_t Packed(QRgb rgb)
-{
-    return static_cast<std::uint32_t>(qRed(rgb)) | static_cast<std::uint32_t>(qGreen(rgb)) << 8 |
-           static_cast<std::uint32_t>(qBlue(rgb)) << 16;
-}
-
-QColor Unpacked(std::uint32_t color)
-{
-    return QColor(color & 0xff, color >> 8 & 0xff, color >> 16 & 0xff);
 }
 
 } // namespace
@@ -129,7 +120,7 @@ QPoint CScreenPicker::GrabPixel(QPointF point) const
 
 std::uint32_t CScreenPicker::PixelColor(QPoint pixel) const
 {
-    return grabbed.valid(pixel) ? Packed(grabbed.pixel(pixel)) : 0;
+    return grabbed.valid(pixel) ? ColorRef::FromRgb(grabbed.pixel(pixel)) : 0;
 }
 
 QRect CScreenPicker::InfoBoxGeometry() const
@@ -150,7 +141,7 @@ QRect CScreenPicker::InfoBoxGeometry() const
 
 QStringList CScreenPicker::InfoLines() const
 {
-    const QColor color = Unpacked(PixelColor(aimedPixel));
+    const QColor color = ColorRef::ToQColor(PixelColor(aimedPixel));
     const auto hex = [](int channel) { return QStringLiteral("%1").arg(channel, 2, 16, QLatin1Char('0')).toUpper(); };
     return {QStringLiteral("R: %1  G: %2  B: %3").arg(color.red()).arg(color.green()).arg(color.blue()),
             QLatin1Char('#') + hex(color.red()) + hex(color.green()) + hex(color.blue())};
@@ -280,7 +271,7 @@ void CScreenPicker::PaintInfoBox(QPainter& painter, const QRect& box) const
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, lines.at(0));
     line.translate(0, lineHeight);
     const QRect swatch(line.topLeft() + QPoint(0, 1), QSize(lineHeight - 2, lineHeight - 2));
-    painter.fillRect(swatch, Unpacked(PixelColor(aimedPixel)));
+    painter.fillRect(swatch, ColorRef::ToQColor(PixelColor(aimedPixel)));
     painter.setPen(Qt::darkGray);
     painter.drawRect(swatch.adjusted(0, 0, -1, -1));
     painter.setPen(Qt::black);

@@ -1,5 +1,7 @@
 #include "effects/CColorFilter.h"
 
+#include "effects/ColorRef.h"
+
 #include "effects/ToneRules.h"
 
 #include <algorithm>
@@ -46,6 +48,5 @@ void CColorFilter::Apply(const std::uint32_t* src, std::uint32_t* dst, int count
     const PassRange range = RangeOf(*this);
     if (grayMode)
         return ToneRules::GrayFailing(src, dst, count, range.low, range.high, grayLevel);
-    const std::uint32_t fill = (fillColor & 0xFF) << 16 | (fillColor & 0xFF00) | (fillColor >> 16 & 0xFF);
-    ToneRules::FillFailing(src, dst, count, range.low, range.high, fill);
+    ToneRules::FillFailing(src, dst, count, range.low, range.high, ColorRef::ToRgb(fillColor));
 }

@@ -1,5 +1,7 @@
 #include "effects/COverlayPattern.h"
 
+#include "effects/ColorRef.h"
+
 #include <QPen>
 
 #include <algorithm>
@@ -30,18 +32,23 @@ inline std::uint32_t BlendPixel(std::uint32_t p, std::uint32_t redBlue, std::uin
     return (p & 0xFF000000u) | rb | g << 8;
 }
 
+// On x86-64 the spans are built twice, for AVX2 and for any processor, and the loader picks one.
+#if defined(__x86_64__)
+#define QUORVEL_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define QUORVEL_VECTOR_CLONES
+#endif
+
 // The constants are passed by value so the compiler sees nothing that dst could alias.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void BlendSpan(const std::uint32_t* src, std::uint32_t* dst,
-                                                                           int count, std::uint32_t redBlue,
-                                                                           std::uint32_t green, std::uint32_t keep)
+QUORVEL_VECTOR_CLONES void BlendSpan(const std::uint32_t* src, std::uint32_t* dst, int count, std::uint32_t redBlue,
+                                     std::uint32_t green, std::uint32_t keep)
 {
     for (int i = 0; i < count; ++i)
         dst[i] = BlendPixel(src[i], redBlue, green, keep);
 }
 
 // Blends where mask is all ones, copies where it is zero; branch-free so it vectorises.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
-SelectSpan(const std::uint32_t* src, const std::uint32_t* mask, std::uint32_t* dst, int count, std::uint32_t redBlue,
+QUORVEL_VECTOR_CLONES void SelectSpan(const std::uint32_t* src, const std::uint32_t* mask, std::uint32_t* dst, int count, std::uint32_t redBlue,
            std::uint32_t green, std::uint32_t keep)
 {
     for (int i = 0; i < count; ++i) {
@@ -113,8 +120,7 @@ void COverlayPattern::Render(const std::uint32_t* src, std::uint32_t* dst, int c
 
 std::uint32_t COverlayPattern::Blend(std::uint32_t overlay, std::uint32_t image, int alpha)
 {
-    const std::uint32_t asColor = (overlay >> 16 & 0xFFu) | (overlay & 0xFF00u) | (overlay & 0xFFu) << 16;
-    const Blender b = MakeBlender(asColor, alpha);
+    const Blender b = MakeBlender(ColorRef::FromRgb(overlay), alpha);
     return BlendPixel(image, b.redBlue, b.green, b.keep);
 }
 
@@ -122,9 +128,9 @@ COverlayPattern::Blender COverlayPattern::MakeBlender(std::uint32_t color, int t
 {
     Blender b;
     const std::uint32_t a = std::uint32_t(std::clamp(translucency, 0, 255));
-    const std::uint32_t red = color & 0xFFu;
-    const std::uint32_t green = color >> 8 & 0xFFu;
-    const std::uint32_t blue = color >> 16 & 0xFFu;
+    const auto red = std::uint32_t(ColorRef::Red(color));
+    const auto green = std::uint32_t(ColorRef::Green(color));
+    const auto blue = std::uint32_t(ColorRef::Blue(color));
     b.redBlue = (red * a + 127) << 16 | (blue * a + 127);
     b.green = green * a + 127;
     b.keep = 255 - a;

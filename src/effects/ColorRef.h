@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QRgb>
 
 #include <cstdint>
 
@@ -22,6 +23,15 @@ constexpr int Blue(std::uint32_t color)
 constexpr std::uint32_t Make(int red, int green, int blue)
 {
     return std::uint32_t(red & 0xFF) | std::uint32_t(green & 0xFF) << 8 | std::uint32_t(blue & 0xFF) << 16;
+}
+// The same colour in a pixel's channel order, 0x00RRGGBB, alpha left zero.
+constexpr std::uint32_t ToRgb(std::uint32_t color)
+{
+    return std::uint32_t(Red(color)) << 16 | std::uint32_t(Green(color)) << 8 | std::uint32_t(Blue(color));
+}
+constexpr std::uint32_t FromRgb(QRgb rgb)
+{
+    return Make(qRed(rgb), qGreen(rgb), qBlue(rgb));
 }
 inline QColor ToQColor(std::uint32_t color)
 {
