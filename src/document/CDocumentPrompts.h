@@ -32,9 +32,10 @@ public:
     // A modal question with Yes, No and Cancel and the question icon.
     virtual Answer AskYesNoCancel(const QString& caption, const QString& text) = 0;
 
-    // Runs the decoding or encoding of a file and returns when it is done. `work` touches neither
-    // the document nor any widget, so the editor runs it off the user-interface thread behind a
-    // progress dialog, keeping the window painted meanwhile. `what` says what is being done.
+    // Runs the decoding or encoding of a file and returns when it is done. `work` changes neither
+    // the document nor any widget (it may read the current state, which nothing changes meanwhile),
+    // so the editor runs it on a worker thread behind a progress dialog; its windows keep painting
+    // and take no input until it ends. `what` says what is being done.
     virtual void RunLengthy(const QString& what, const std::function<void()>& work)
     {
         static_cast<void>(what);

@@ -20,9 +20,10 @@ void CImageDoc::SetOwner(CDocumentPrompts* owner)
     ownerWindow = owner;
 }
 
-bool CImageDoc::Fail(const QString& text)
+bool CImageDoc::Fail(DocumentError kind)
 {
-    errorText = text;
+    error = kind;
+    errorText = DocumentErrorText(kind);
     return false;
 }
 
@@ -53,9 +54,9 @@ bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect&
                             QPainter::CompositionMode mode)
 {
     if (!loaded)
-        return Fail(QStringLiteral("当前图片不存在"));
+        return Fail(DocumentError::NoCurrentPicture);
     if (!painter.isActive())
-        return Fail(QStringLiteral("贴图时发生错误"));
+        return Fail(DocumentError::PasteFailed);
 
     const ImageState& state = CurrentState();
     const QPainter::CompositionMode previous = painter.compositionMode();
@@ -77,7 +78,7 @@ bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect&
         const QImage pixels = state.ReadRegion(source);
         if (pixels.isNull()) {
             painter.setCompositionMode(previous);
-            return Fail(QStringLiteral("贴图时发生错误"));
+            return Fail(DocumentError::PasteFailed);
         }
         painter.drawImage(target, pixels);
     }
@@ -88,9 +89,9 @@ bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect&
 bool CImageDoc::Undo()
 {
     if (!loaded)
-        return Fail(QStringLiteral("图片不存在"));
+        return Fail(DocumentError::NoPicture);
     if (undoStack.size() <= 1)
-        return Fail(QStringLiteral("已经撤消到第一个状态了"));
+        return Fail(DocumentError::AtFirstState);
     redoStack.push_back(std::move(undoStack.back()));
     undoStack.pop_back();
     return true;
@@ -99,9 +100,9 @@ bool CImageDoc::Undo()
 bool CImageDoc::Redo()
 {
     if (!loaded)
-        return Fail(QStringLiteral("图片不存在"));
+        return Fail(DocumentError::NoPicture);
     if (redoStack.empty())
-        return Fail(QStringLiteral("已经重复到最后一个状态了"));
+        return Fail(DocumentError::AtLastState);
     undoStack.push_back(std::move(redoStack.back()));
     redoStack.pop_back();
     return true;
@@ -110,9 +111,9 @@ bool CImageDoc::Redo()
 bool CImageDoc::DropNewest()
 {
     if (!loaded)
-        return Fail(QStringLiteral("图片不存在"));
+        return Fail(DocumentError::NoPicture);
     if (undoStack.size() <= 1)
-        return Fail(QStringLiteral("已经是最初状态了,无法删除"));
+        return Fail(DocumentError::NothingToDrop);
     undoStack.pop_back();
     return true;
 }
@@ -134,6 +135,7 @@ void CImageDoc::Clear()
     loaded = false;
     width = 0;
     height = 0;
+    error = DocumentError::None;
     errorText.clear();
     errorCause.clear();
     modified = false;
@@ -153,14 +155,3 @@ std::size_t CImageDoc::HistoryBytes() const
     return seen.size() * CTilePool::TileBytes;
 }
 
-void CImageDoc::BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height)
-{
-    BuildMasks(insideBlack, insideWhite, width, height, QRect(0, 0, width, height));
-}
-
-void CImageDoc::BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height, const QRect& region)
-{
-    if (selection.kind == SelectionKind::None)
-        selection.bounds = {0, 0, width, height};
-    SelectionMasks::Draw(selection, region, insideBlack, insideWhite);
-}

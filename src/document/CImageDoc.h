@@ -2,6 +2,7 @@
 
 #include "selection/CSelection.h"
 #include "document/CDocumentPrompts.h"
+#include "document/DocumentError.h"
 #include "document/FileType.h"
 #include "tiles/ImageState.h"
 #include "effects/CEffectPipeline.h"
@@ -19,7 +20,8 @@
 // The open image: a history of whole-image states (undo stack, its top the current state, and a
 // redo stack), the file it came from, two flags and the text of the last failure.
 //
-// Operations return false on failure and leave a fixed text in errorText; success never clears it.
+// Operations return false on failure and leave its kind in GetError() and its fixed text in
+// errorText; success never clears them.
 // One thread at a time: the editor uses its document on the user-interface thread only; separate
 // documents may live on separate threads, as the batch program keeps one per worker.
 class CImageDoc
@@ -39,6 +41,7 @@ public:
     unsigned GetHeight() const { return loaded ? height : 0; }
     QString GetPath() const { return loaded ? path : QString(); }
     QString GetErrorText() const { return errorText; }
+    DocumentError GetError() const { return error; }
     // What lay behind the last failed read or write of a file, where known: the system's error
     // text, "图片太大" or "文件不完整"; empty otherwise. The editor shows errorText alone.
     QString GetErrorCause() const { return errorCause; }
@@ -67,12 +70,8 @@ public:
     // Bytes of pixel storage the whole history holds; tiles shared between states count once.
     std::size_t HistoryBytes() const;
 
-    // Selection. BuildMasks renders the selection into two RGB32 masks of width × height; with kind
-    // None it selects everything and sets bounds to (0, 0, width, height). The region overload
-    // renders only `region` (masks of region.size()), with the same pixels there.
+    // What the effects apply to; kind None means the whole picture.
     CSelection selection;
-    void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height);
-    void BuildMasks(QImage& insideBlack, QImage& insideWhite, int width, int height, const QRect& region);
 
     // Effects. Each appends exactly one state when an image is loaded, also when no pixel changes,
     // and leaves the redo stack alone; only the selected pixels change. Colours are 0x00BBGGRR.
@@ -109,7 +108,7 @@ public:
     static QList<CDocumentPrompts::FileFilter> SaveFilters();
 
 private:
-    bool Fail(const QString& text);
+    bool Fail(DocumentError kind);
     // Runs codec work through the owner (off the user-interface thread in the editor).
     void RunLengthy(const QString& what, const std::function<void()>& work);
     // Encodes `state` into the file `target` in the format its extension names; `cause` says why not.
@@ -134,7 +133,8 @@ private:
     bool loaded = false;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    QString errorText;
+    DocumentError error = DocumentError::None;
+    QString errorText; // DocumentErrorText(error)
     QString errorCause;
     CDocumentPrompts* ownerWindow = nullptr;
     bool modified = false;

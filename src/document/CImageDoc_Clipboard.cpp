@@ -32,12 +32,12 @@ QImage CImageDoc::SelectionCrop()
 bool CImageDoc::CopyToClipboard()
 {
     if (!loaded)
-        return Fail(QStringLiteral("图片不存在,不能进行复制"));
+        return Fail(DocumentError::CopyWithoutPicture);
     const QImage crop = SelectionCrop();
     if (crop.isNull())
-        return Fail(QStringLiteral("选择的区域是空的,不能进行复制"));
+        return Fail(DocumentError::CopyEmptySelection);
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return Fail(QStringLiteral("剪贴板不可用,不能进行复制")); // no windowing session, e.g. a command-line tool
+        return Fail(DocumentError::NoClipboard); // no windowing session, e.g. a command-line tool
     QGuiApplication::clipboard()->setImage(crop);
     return true;
 }

@@ -18,13 +18,13 @@ const CEffectPipeline::SpanRule Unchanged;
 bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
 {
     if (!loaded)
-        return Fail(QStringLiteral("图片不存在,不能进行处理"));
+        return Fail(DocumentError::EffectWithoutPicture);
     if (selection.kind == SelectionKind::None)
         selection.bounds = {0, 0, std::int32_t(width), std::int32_t(height)};
     const std::size_t depth = undoStack.size();
     PushState(CEffectPipeline::Apply(CurrentState(), selection, rule));
     if (undoStack.size() == depth)
-        return Fail(QStringLiteral("内存不足,不能进行处理"));
+        return Fail(DocumentError::OutOfMemory);
     return true;
 }
 
@@ -88,10 +88,10 @@ bool CImageDoc::ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenO
     });
 }
 
-bool CImageDoc::ApplyLines(int direction, int width, int spacing, std::uint32_t color, int kind, int translucency)
+bool CImageDoc::ApplyLines(int direction, int lineWidth, int spacing, std::uint32_t color, int kind, int translucency)
 {
     const OverlayFrame frame = OverlayRect();
-    const COverlayPattern lines = COverlayPattern::Lines(direction, width, spacing, color, kind, translucency,
+    const COverlayPattern lines = COverlayPattern::Lines(direction, lineWidth, spacing, color, kind, translucency,
                                                          direction == 0 ? frame.height : frame.width);
     if (lines.ChangesNothing())
         return ApplyEffect(Unchanged);

@@ -82,10 +82,10 @@ bool CImageDoc::Load(const QString& filePath)
     Clear();
     errorCause = valid ? QString::fromLocal8Bit(std::strerror(ENOMEM)) : cause; // a failure below is memory
     if (!valid)
-        return Fail(QStringLiteral("无法打开文件"));
+        return Fail(DocumentError::CannotOpen);
     const QSize size = first ? first->size() : QSize();
     if (!Append(std::move(first)))
-        return Fail(QStringLiteral("无法打开文件"));
+        return Fail(DocumentError::CannotOpen);
     errorCause.clear();
     width = std::uint32_t(size.width());
     height = std::uint32_t(size.height());
@@ -102,16 +102,16 @@ bool CImageDoc::Open()
         return false;
     const std::optional<QString> chosen = ownerWindow ? ownerWindow->ChooseOpenFile(OpenFilters()) : std::nullopt;
     if (!chosen)
-        return Fail(QStringLiteral("用户取消了打开文件的操作"));
+        return Fail(DocumentError::OpenCancelled);
     if (!Load(*chosen))
-        return Fail(QStringLiteral("打开文件时发生错误"));
+        return Fail(DocumentError::OpenFailed);
     return true;
 }
 
 bool CImageDoc::WriteImage(const QString& target, CAtomicFileWriter::Mode mode)
 {
     if (!loaded)
-        return Fail(QStringLiteral("当前没有打开文件"));
+        return Fail(DocumentError::NoFileOpen);
     bool written = false;
     QString cause;
     RunLengthy(QStringLiteral("正在保存文件..."), [&] { written = Encode(CurrentState(), target, mode, cause); });
@@ -119,7 +119,7 @@ bool CImageDoc::WriteImage(const QString& target, CAtomicFileWriter::Mode mode)
     // still unsaved and the next close must still ask.
     errorCause = written ? QString() : cause;
     if (!written)
-        return Fail(QStringLiteral("文件无法保存"));
+        return Fail(DocumentError::CannotSave);
     modified = false;
     return true;
 }
@@ -157,26 +157,26 @@ bool CImageDoc::Encode(const ImageState& state, const QString& target, CAtomicFi
 bool CImageDoc::Save()
 {
     if (!loaded)
-        return Fail(QStringLiteral("当前没有打开文件"));
+        return Fail(DocumentError::NoFileOpen);
     const QString target = path;
     if (!WriteImage(target))
-        return Fail(QStringLiteral("文件无法保存"));
+        return Fail(DocumentError::CannotSave);
     if (!Load(target))
-        return Fail(QStringLiteral("在文件保存后,重新读取时发生错误"));
+        return Fail(DocumentError::RereadAfterSaveFailed);
     return true;
 }
 
 bool CImageDoc::SaveAs()
 {
     if (!loaded)
-        return Fail(QStringLiteral("当前没有打开文件"));
+        return Fail(DocumentError::NoFileOpen);
     const std::optional<QString> chosen = ownerWindow ? ownerWindow->ChooseSaveFile(SaveFilters()) : std::nullopt;
     if (!chosen)
-        return Fail(QStringLiteral("用户取消了文件另存为"));
+        return Fail(DocumentError::SaveAsCancelled);
     if (!WriteImage(*chosen))
-        return Fail(QStringLiteral("文件无法另存为"));
+        return Fail(DocumentError::CannotSaveAs);
     if (!Load(*chosen))
-        return Fail(QStringLiteral("在文件另存为后,重新读取时发生错误"));
+        return Fail(DocumentError::RereadAfterSaveAsFailed);
     path = *chosen;
     modified = false;
     return true;
@@ -193,7 +193,7 @@ bool CImageDoc::CloseWithPrompt()
                     : CDocumentPrompts::Answer::Cancel;
     switch (answer) {
     case CDocumentPrompts::Answer::Cancel:
-        return Fail(QStringLiteral("用户取消了关闭文件的操作"));
+        return Fail(DocumentError::CloseCancelled);
     case CDocumentPrompts::Answer::No:
         Clear();
         return true;
@@ -202,7 +202,7 @@ bool CImageDoc::CloseWithPrompt()
     }
     // A failed write keeps the picture open and modified rather than discarding the changes.
     if (!WriteImage(path))
-        return Fail(QStringLiteral("文件保存不成功"));
+        return Fail(DocumentError::SaveOnCloseFailed);
     Clear();
     return true;
 }
