@@ -7,4 +7,6 @@ function(quorvel_library name)
     add_library(quorvel::${name} ALIAS quorvel_${name})
     target_include_directories(quorvel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(quorvel_${name} PUBLIC quorvel_flags ${arg_USES})
+    # Not for the tests: GoogleTest's parameter-name macros shadow by design.
+    target_compile_options(quorvel_${name} PRIVATE -Wshadow)
 endfunction()

@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString outOfMemoryText = QStringLiteral("内存不足,不能进行处理");
-
 // The document's text, and after it what caused it where that is known.
 QString Described(const CImageDoc& doc)
 {
@@ -27,7 +25,7 @@ QString Described(const CImageDoc& doc)
 
 } // namespace
 
-CBatchRunner::CBatchRunner(const BatchPlan& plan, Report report) : plan(plan), report(std::move(report)) {}
+CBatchRunner::CBatchRunner(const BatchPlan& batch, Report reporter) : plan(batch), report(std::move(reporter)) {}
 
 QString CBatchRunner::ExistingOutputText()
 {
@@ -78,7 +76,7 @@ void CBatchRunner::Work()
         try {
             failure = Process(job);
         } catch (const std::bad_alloc&) {
-            failure = outOfMemoryText;
+            failure = DocumentErrorText(DocumentError::OutOfMemory);
         }
         Finished(job, failure);
     }

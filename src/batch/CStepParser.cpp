@@ -22,7 +22,7 @@ using Rule = std::function<bool(CImageDoc&)>;
 class Reader
 {
 public:
-    Reader(const QString& option, QString& refusal) : option(option), refusal(refusal) {}
+    Reader(const QString& optionName, QString& refusalText) : option(optionName), refusal(refusalText) {}
 
     std::optional<QStringList> Fields(const QString& value, QChar separator, qsizetype count, const QString& form)
     {

@@ -21,7 +21,7 @@ bool Dropped(const char* type)
 
 } // namespace
 
-CPngChunkFilter::CPngChunkFilter(QIODevice& source) : source(source) {}
+CPngChunkFilter::CPngChunkFilter(QIODevice& png) : source(png) {}
 
 qint64 CPngChunkFilter::writeData(const char* /*data*/, qint64 /*maxSize*/)
 {

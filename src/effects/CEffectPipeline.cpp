@@ -37,9 +37,9 @@ struct TileJob
 class Run
 {
 public:
-    Run(const ImageState& source, ImageState& target, const QRect& area, const QImage& coverage,
-        const CEffectPipeline::SpanRule& rule)
-        : source(source), target(target), area(area), coverage(coverage), rule(rule)
+    Run(const ImageState& from, ImageState& into, const QRect& rect, const QImage& shape,
+        const CEffectPipeline::SpanRule& effect)
+        : source(from), target(into), area(rect), coverage(shape), rule(effect)
     {
     }
 

@@ -22,9 +22,10 @@ constexpr int HoldCountdown = 3; // steps before the tick that closes the popup
 
 } // namespace
 
-CNotifyPopup::CNotifyPopup(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint),
-      owner(owner)
+CNotifyPopup::CNotifyPopup(QWidget* ownerWindow)
+    : QWidget(ownerWindow,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint),
+      owner(ownerWindow)
 {
     if (owner)
         owner->installEventFilter(this);

@@ -20,10 +20,10 @@ std::int64_t TilesFor(std::int64_t pixels, int tileSide)
 // Tiles of tileWidth × (Slab / tileWidth) pixels for a picture of width × height.
 struct TileShape
 {
-    TileShape(int width, int height, int tileWidth)
-        : tileWidth(tileWidth), tiles(TilesFor(width, tileWidth) * TilesFor(height, Slab / tileWidth)),
+    TileShape(int width, int height, int wide)
+        : tileWidth(wide), tiles(TilesFor(width, wide) * TilesFor(height, Slab / wide)),
           // The part of a tile inside the picture, which an edit there copies.
-          across(std::min(tileWidth, width)), down(std::min(Slab / tileWidth, height))
+          across(std::min(wide, width)), down(std::min(Slab / wide, height))
     {
     }
 
@@ -67,9 +67,9 @@ TileShape Choose(int width, int height)
 
 } // namespace
 
-ImageState::ImageState(int width, int height, int tileWidth, int tileHeight)
-    : w(width), h(height), tileWidth(tileWidth), tileHeight(tileHeight), columns(int(TilesFor(width, tileWidth))),
-      rows(int(TilesFor(height, tileHeight)))
+ImageState::ImageState(int width, int height, int tileWide, int tileHigh)
+    : w(width), h(height), tileWidth(tileWide), tileHeight(tileHigh), columns(int(TilesFor(width, tileWide))),
+      rows(int(TilesFor(height, tileHigh)))
 {
 }
 

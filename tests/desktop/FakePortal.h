@@ -37,7 +37,7 @@ public:
     QVariantMap options;
     QString requestPath;
 
-    explicit FakePortal(const QDBusConnection& bus) : bus(bus) {}
+    explicit FakePortal(const QDBusConnection& connection) : bus(connection) {}
 
     bool Register()
     {

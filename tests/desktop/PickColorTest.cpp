@@ -31,7 +31,7 @@ CScreenPicker* OpenScreenPicker()
 class ScreenPickerUser
 {
 public:
-    explicit ScreenPickerUser(std::function<void(CScreenPicker&)> answer) : answer(std::move(answer))
+    explicit ScreenPickerUser(std::function<void(CScreenPicker&)> reply) : answer(std::move(reply))
     {
         QObject::connect(&poll, &QTimer::timeout, [this] {
             if (CScreenPicker* picker = OpenScreenPicker()) {
