@@ -57,7 +57,6 @@ bool CInputBlocker::eventFilter(QObject* watched, QEvent* event)
 {
     if (!IsUserInput(*event))
         return QObject::eventFilter(watched, event);
-    ++swallowed;
     if (event->type() == QEvent::Close)
         event->ignore(); // tells the window system that the window stays
     return true;

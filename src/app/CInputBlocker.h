@@ -13,7 +13,6 @@ public:
     CInputBlocker();
     ~CInputBlocker() override;
 
-    int Swallowed() const { return swallowed; }
     // Whether any blocker exists now: nothing the user is asked meanwhile could be answered.
     static bool IsActive() { return active > 0; }
 
@@ -21,6 +20,5 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int swallowed = 0;
     static inline int active = 0;
 };

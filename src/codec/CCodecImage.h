@@ -39,8 +39,6 @@ public:
     QString FailureCause() const { return cause; }
     static QString TooLargeText() { return QStringLiteral("图片太大"); }
     static QString IncompleteText() { return QStringLiteral("文件不完整"); }
-    int GetWidth() const { return image.width(); }
-    int GetHeight() const { return image.height(); }
 
     // The decoded picture composited onto white, as a new history state; null when memory is
     // exhausted or nothing is held.
@@ -60,8 +58,6 @@ public:
     // Encodes the held image into memory, then writes it atomically: on any failure the file that
     // was at `path` is left as it was. True only when the whole file is on disk.
     bool Save(const QString& path, int format, CAtomicFileWriter::Mode mode = CAtomicFileWriter::Mode::Replace) const;
-
-    void Destroy() { image = {}; }
 
     // The held picture (for tests and callers that need the pixels).
     const QImage& Image() const { return image; }

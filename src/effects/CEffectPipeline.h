@@ -11,7 +11,8 @@
 
 // Runs an effect over the selected pixels of a state and returns the result as a new state.
 //
-// Only the processing rectangle is visited, tile by tile on all cores; pixels outside it, and
+// Only the processing rectangle is visited, tile by tile, by a second thread as well when it meets
+// many tiles; pixels outside it, and
 // pixels inside it but outside the selected shape, keep their values. The new state shares every
 // tile the rectangle does not meet with the state it came from.
 class CEffectPipeline

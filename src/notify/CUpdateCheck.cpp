@@ -14,10 +14,6 @@
 #include <mutex>
 #include <string>
 
-#ifndef QUORVEL_UPDATE_URL
-#define QUORVEL_UPDATE_URL "http://update.quorvel.invalid/Zephalindor_version.txt"
-#endif
-
 // What the owner and its worker share. The owner goes first when the editor closes, so everything
 // the worker does towards it happens under the lock and only while it is not abandoned.
 struct CUpdateCheck::Shared
@@ -55,17 +51,17 @@ QByteArray Line(const QList<QByteArray>& lines, qsizetype index)
 
 QUrl CUpdateCheck::DefaultEndpoint()
 {
-    return QUrl(QStringLiteral(QUORVEL_UPDATE_URL));
+    return QUrl(QStringLiteral(QUORVEL_UPDATE_URL)); // set when configuring
 }
 
-CUpdateCheck::CUpdateCheck(const QUrl& endpoint, std::function<void(const QUrl&)> offer, QObject* parent)
-    : CUpdateCheck(endpoint, std::move(offer), parent, Limits{})
+CUpdateCheck::CUpdateCheck(const QUrl& endpoint, std::function<void(const QUrl&)> onNewer, QObject* parent)
+    : CUpdateCheck(endpoint, std::move(onNewer), parent, Limits{})
 {
 }
 
-CUpdateCheck::CUpdateCheck(const QUrl& endpoint, std::function<void(const QUrl&)> offer, QObject* parent,
+CUpdateCheck::CUpdateCheck(const QUrl& endpoint, std::function<void(const QUrl&)> onNewer, QObject* parent,
                            const Limits& limits)
-    : QObject(parent), offer(std::move(offer)), shared(std::make_shared<Shared>())
+    : QObject(parent), offer(std::move(onNewer)), shared(std::make_shared<Shared>())
 {
     shared->owner = this;
     worker = QThread::create(&CUpdateCheck::Work, endpoint, limits, shared);
