@@ -9,6 +9,7 @@ packages=(
     qt6-translations-l10n fonts-noto-cjk
     libgif-dev libimagequant-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    python3 # the layering check among the tests
 )
 case "${1:-}" in
 --tests)
@@ -17,7 +18,8 @@ case "${1:-}" in
     # The validators of the launcher and the software centre description.
     packages+=(desktop-file-utils appstream)
     # The keyboard session against the real editor: a virtual X server and synthetic input.
-    packages+=(python3 xvfb xauth xdotool)
+    packages+=(xvfb xauth xdotool)
+    packages+=(clang-format) # scripts/check-format.sh
     packages+=(dbus) # dbus-daemon: the private bus the colour picker's tests run a fake desktop portal on
     ;;
 --screenshot)
