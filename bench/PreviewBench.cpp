@@ -99,7 +99,7 @@ void PreviewStep(benchmark::State& state, const Case& c)
         return;
     }
     NoPrompts prompts;
-    const auto dialog = MakeEffectDialog(c.command, &host, prompts);
+    const auto dialog = MakeEffectDialog(c.command, &host, host, prompts);
     if (c.setUpClick)
         dialog->findChild<QCheckBox*>(QStringLiteral("control%1").arg(c.setUpClick))->click();
     auto* slider = dialog->findChild<QSlider*>(QStringLiteral("control%1").arg(c.slider));

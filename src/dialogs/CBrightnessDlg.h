@@ -8,5 +8,5 @@ class CBrightnessDlg : public CLevelDlg
     Q_OBJECT
 
 public:
-    explicit CBrightnessDlg(QWidget* owner);
+    CBrightnessDlg(QWidget* owner, CCanvasHost& host);
 };

@@ -3,8 +3,9 @@
 class CDrawView;
 class QString;
 
-// The window that owns the canvas. The effect dialogs are owned by it and ask it for the canvas
-// each time they preview, so they never hold on to the canvas or its document.
+// The window that owns the canvas. Each effect dialog is handed its host when it is made (the host
+// is usually its owner as well) and asks it for the canvas each time it previews, so it never holds
+// on to the canvas or its document.
 class CCanvasHost
 {
 public:

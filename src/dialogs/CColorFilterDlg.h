@@ -15,7 +15,7 @@ class CColorFilterDlg : public CEffectDlg
 
 public:
     // `prompts` (not owned) outlives the dialog.
-    CColorFilterDlg(QWidget* owner, CEffectPrompts& prompts);
+    CColorFilterDlg(QWidget* owner, CCanvasHost& host, CEffectPrompts& prompts);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

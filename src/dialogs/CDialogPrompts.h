@@ -7,7 +7,7 @@
 class CDialogPrompts : public CEffectPrompts
 {
 public:
-    explicit CDialogPrompts(QString caption) : caption(std::move(caption)) {}
+    explicit CDialogPrompts(QString title) : caption(std::move(title)) {}
 
     std::optional<std::uint32_t> ChooseColor(QWidget* owner, std::uint32_t initial) override;
     std::optional<std::uint32_t> PickColor() override;

@@ -13,37 +13,53 @@ namespace {
 using DialogLayout::Kind;
 using DialogLayout::NoId;
 
-constexpr DialogLayout::Control table[] = {
-    {NoId, Kind::Label, "点与点的左右间距:", {8, 8, 69, 8}},
-    {1051, Kind::Field, "", {77, 5, 58, 14}},
-    {1045, Kind::Arrows, "", {135, 5, 8, 13}},
-    {NoId, Kind::Label, "点与点的上下间距:", {8, 30, 69, 8}},
-    {1044, Kind::Field, "", {77, 28, 58, 14}},
-    {1046, Kind::Arrows, "", {135, 28, 8, 13}},
-    {NoId, Kind::Label, "点的颜色:", {8, 52, 37, 8}},
-    {1050, Kind::Swatch, "", {53, 48, 23, 20}},
-    {1036, Kind::Button, "选择颜色(&S)", {82, 49, 61, 14}},
-    {1040, Kind::CentredLabel, "", {0, 75, 151, 8}},
-    {1041, Kind::Slider, "", {0, 89, 151, 15}},
-    {NoId, Kind::Separator, "", {0, 113, 151, 1}},
-    {1023, Kind::Button, "确定(&O)", {52, 124, 50, 14}},
-    {1024, Kind::Button, "取消(&C)", {101, 124, 50, 14}},
+enum Id : int
+{
+    OkButton = 1023,
+    CancelButton = 1024,
+    ChooseButton = 1036,
+    TranslucencyCaption = 1040,
+    TranslucencySlider = 1041,
+    TopBottomField = 1044,
+    LeftRightArrows = 1045,
+    TopBottomArrows = 1046,
+    DotSwatch = 1050,
+    LeftRightField = 1051,
 };
+
+// clang-format off
+constexpr DialogLayout::Control table[] = {
+    {NoId,                Kind::Label,        "点与点的左右间距:", {8, 8, 69, 8}},
+    {LeftRightField,      Kind::Field,        "",                  {77, 5, 58, 14}},
+    {LeftRightArrows,     Kind::Arrows,       "",                  {135, 5, 8, 13}},
+    {NoId,                Kind::Label,        "点与点的上下间距:", {8, 30, 69, 8}},
+    {TopBottomField,      Kind::Field,        "",                  {77, 28, 58, 14}},
+    {TopBottomArrows,     Kind::Arrows,       "",                  {135, 28, 8, 13}},
+    {NoId,                Kind::Label,        "点的颜色:",         {8, 52, 37, 8}},
+    {DotSwatch,           Kind::Swatch,       "",                  {53, 48, 23, 20}},
+    {ChooseButton,        Kind::Button,       "选择颜色(&S)",      {82, 49, 61, 14}},
+    {TranslucencyCaption, Kind::CentredLabel, "",                  {0, 75, 151, 8}},
+    {TranslucencySlider,  Kind::Slider,       "",                  {0, 89, 151, 15}},
+    {NoId,                Kind::Separator,    "",                  {0, 113, 151, 1}},
+    {OkButton,            Kind::Button,       "确定(&O)",          {52, 124, 50, 14}},
+    {CancelButton,        Kind::Button,       "取消(&C)",          {101, 124, 50, 14}},
+};
+// clang-format on
 
 constexpr int lowest = 0;
 constexpr int highest = 3000;
 
 } // namespace
 
-CDotDlg::CDotDlg(QWidget* owner, CEffectPrompts& prompts)
-    : CEffectDlg(owner, {"点处理", {151, 139}, table, 1023, 1024}), prompts(prompts),
-      swatch(Control<CColorSwatch>(1050)), topBottom{Control<QLineEdit>(1044), 0},
-      leftRight{Control<QLineEdit>(1051), 0}
+CDotDlg::CDotDlg(QWidget* owner, CCanvasHost& host, CEffectPrompts& userPrompts)
+    : CEffectDlg(owner, host, {"点处理", {151, 139}, table, OkButton, CancelButton}), prompts(userPrompts),
+      swatch(Control<CColorSwatch>(DotSwatch)), topBottom{Control<QLineEdit>(TopBottomField), 0},
+      leftRight{Control<QLineEdit>(LeftRightField), 0}
 {
     swatch->SetColor(0);
     leftRight.value = 1;
     topBottom.value = 1;
-    translucency = SetUpTranslucency(255, [this] {
+    translucency = SetUpTranslucency(TranslucencySlider, TranslucencyCaption, 255, [this] {
         Write();
         Preview();
     });
@@ -51,12 +67,12 @@ CDotDlg::CDotDlg(QWidget* owner, CEffectPrompts& prompts)
 
     connect(leftRight.field, &QLineEdit::textEdited, this, [this] { OnEdited(leftRight); });
     connect(topBottom.field, &QLineEdit::textEdited, this, [this] { OnEdited(topBottom); });
-    connect(Control<QPushButton>(1036), &QPushButton::clicked, this, [this] {
+    connect(Control<QPushButton>(ChooseButton), &QPushButton::clicked, this, [this] {
         if (ChooseColor(this->prompts, swatch))
             Preview();
     });
-    OnArrows(Control<QScrollBar>(1045), [this](int step) { OnArrow(leftRight, step); });
-    OnArrows(Control<QScrollBar>(1046), [this](int step) { OnArrow(topBottom, step); });
+    OnArrows(Control<QScrollBar>(LeftRightArrows), [this](int step) { OnArrow(leftRight, step); });
+    OnArrows(Control<QScrollBar>(TopBottomArrows), [this](int step) { OnArrow(topBottom, step); });
     Preview();
 }
 

@@ -10,7 +10,7 @@ class CDotDlg : public CEffectDlg
 
 public:
     // `prompts` (not owned) outlives the dialog.
-    CDotDlg(QWidget* owner, CEffectPrompts& prompts);
+    CDotDlg(QWidget* owner, CCanvasHost& host, CEffectPrompts& prompts);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

@@ -16,8 +16,9 @@
 #include <QScrollBar>
 #include <QSlider>
 
-CEffectDlg::CEffectDlg(QWidget* owner, const Frame& frame)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+CEffectDlg::CEffectDlg(QWidget* owner, CCanvasHost& host, const Frame& frame)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      canvasHost(host)
 {
     setWindowTitle(QString::fromUtf8(frame.caption));
     setFont(DialogUnits::DialogFont());
@@ -26,6 +27,17 @@ CEffectDlg::CEffectDlg(QWidget* owner, const Frame& frame)
     connect(Control<QPushButton>(frame.okId), &QPushButton::clicked, this, [this] { done(Confirmed); });
     // As the close box does: closeEvent ends the dialog through reject().
     connect(Control<QPushButton>(frame.cancelId), &QPushButton::clicked, this, &QWidget::close);
+}
+
+void CEffectDlg::WrongControl(int id, const QWidget* found, const char* expected) const
+{
+    // qFatal rather than an assertion, which the test builds (NDEBUG) would leave out.
+    const char* dialog = metaObject()->className();
+    const QByteArray caption = windowTitle().toUtf8();
+    if (!found)
+        qFatal("%s \"%s\" has no control %d (a %s was expected)", dialog, caption.constData(), id, expected);
+    qFatal("%s \"%s\": control %d is a %s, not a %s", dialog, caption.constData(), id, found->metaObject()->className(),
+           expected);
 }
 
 // No button is a default button, so Enter never confirms from a field or slider; on a push button
@@ -43,8 +55,7 @@ void CEffectDlg::keyPressEvent(QKeyEvent* event)
 
 void CEffectDlg::Preview()
 {
-    auto* host = dynamic_cast<CCanvasHost*>(parentWidget());
-    CDrawView* canvas = host ? host->Canvas() : nullptr;
+    CDrawView* canvas = canvasHost.Canvas();
     if (!canvas || !canvas->doc.IsLoaded())
         return;
     // Only a preview of our own may go: after a failed effect the newest state is the user's.
@@ -54,7 +65,7 @@ void CEffectDlg::Preview()
     // Said once: a slider dragged through a shortage would otherwise restart the popup at every step.
     if (!previewPushed && !failureReported) {
         failureReported = true;
-        host->PreviewFailed(canvas->doc.GetErrorText());
+        canvasHost.PreviewFailed(canvas->doc.GetErrorText());
     }
     canvas->Redraw();
 }
@@ -102,9 +113,9 @@ QSlider* CEffectDlg::SetUpCaptionedSlider(int sliderId, int captionId, const QSt
     return slider;
 }
 
-QSlider* CEffectDlg::SetUpTranslucency(int initial, const std::function<void()>& onMove)
+QSlider* CEffectDlg::SetUpTranslucency(int sliderId, int captionId, int initial, const std::function<void()>& onMove)
 {
-    return SetUpCaptionedSlider(1041, 1040, QStringLiteral("半透明度:%1"), initial, onMove);
+    return SetUpCaptionedSlider(sliderId, captionId, QStringLiteral("半透明度:%1"), initial, onMove);
 }
 
 bool CEffectDlg::ChooseColor(CEffectPrompts& prompts, CColorSwatch* swatch)

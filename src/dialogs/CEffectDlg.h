@@ -8,6 +8,7 @@
 #include <functional>
 #include <span>
 
+class CCanvasHost;
 class CColorSwatch;
 class CEffectPrompts;
 class CImageDoc;
@@ -22,9 +23,9 @@ class QSlider;
 // the dialog with Confirmed; Cancel, Esc and the close box with Cancelled. The owner keeps the
 // preview on Confirmed and drops it otherwise.
 //
-// The owner must be a CCanvasHost; the dialog asks it for the canvas at every preview and holds
-// on to neither the canvas nor the document. Enter does nothing, except on a push button, which it
-// presses: no button is a default button.
+// The dialog asks its canvas host (given when it is made, usually its owner too, and outliving it)
+// for the canvas at every preview, and holds on to neither the canvas nor the document. Enter does
+// nothing, except on a push button, which it presses: no button is a default button.
 class CEffectDlg : public QDialog
 {
     Q_OBJECT
@@ -49,10 +50,19 @@ protected:
         int okId;
         int cancelId;
     };
-    CEffectDlg(QWidget* owner, const Frame& frame);
+    CEffectDlg(QWidget* owner, CCanvasHost& host, const Frame& frame);
     void keyPressEvent(QKeyEvent* event) override;
 
-    template <typename T> T* Control(int id) const { return static_cast<T*>(controls.value(id)); }
+    // The control `id` of the table. A missing id or a control of another type is a mistake in the
+    // dialog's table or code, so it ends the program at once, naming both, rather than crash later.
+    template <typename T> T* Control(int id) const
+    {
+        QWidget* control = controls.value(id);
+        auto* typed = qobject_cast<T*>(control);
+        if (!typed)
+            WrongControl(id, control, T::staticMetaObject.className());
+        return typed;
+    }
 
     // Drops this dialog's previous preview (none before the first), applies the effect with the
     // current parameters and redraws the canvas. Does nothing while no image is loaded.
@@ -88,13 +98,16 @@ protected:
     // position and follows it; `onMove` runs after the caption on every move the user makes.
     QSlider* SetUpCaptionedSlider(int sliderId, int captionId, const QString& format, int initial,
                                   const std::function<void()>& onMove);
-    // The translucency slider (control 1041) and its caption (label 1040).
-    QSlider* SetUpTranslucency(int initial, const std::function<void()>& onMove);
+    // A captioned slider showing "半透明度:" and its position: the translucency of the fill effects.
+    QSlider* SetUpTranslucency(int sliderId, int captionId, int initial, const std::function<void()>& onMove);
     // The colour chooser, starting at the swatch's colour; a chosen colour goes into the swatch.
     // False when the user cancelled.
     bool ChooseColor(CEffectPrompts& prompts, CColorSwatch* swatch);
 
 private:
+    [[noreturn]] void WrongControl(int id, const QWidget* found, const char* expected) const;
+
+    CCanvasHost& canvasHost;
     QHash<int, QWidget*> controls;
     bool previewPushed = false;
     bool failureReported = false; // a failed preview was reported to the host

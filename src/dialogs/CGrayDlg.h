@@ -8,5 +8,5 @@ class CGrayDlg : public CLevelDlg
     Q_OBJECT
 
 public:
-    explicit CGrayDlg(QWidget* owner);
+    CGrayDlg(QWidget* owner, CCanvasHost& host);
 };

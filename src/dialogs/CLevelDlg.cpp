@@ -5,8 +5,9 @@
 #include <QLineEdit>
 #include <QSlider>
 
-CLevelDlg::CLevelDlg(QWidget* owner, const Frame& frame, Effect effect)
-    : CEffectDlg(owner, frame), effect(effect), field(Control<QLineEdit>(FieldId)), slider(Control<QSlider>(SliderId))
+CLevelDlg::CLevelDlg(QWidget* owner, CCanvasHost& host, const Frame& frame, Effect apply)
+    : CEffectDlg(owner, host, frame), effect(apply), field(Control<QLineEdit>(FieldId)),
+      slider(Control<QSlider>(SliderId))
 {
     slider->setRange(-255, 255);
     slider->setValue(0);

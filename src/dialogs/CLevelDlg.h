@@ -12,14 +12,17 @@ class CLevelDlg : public CEffectDlg
 public:
     using Effect = bool (CImageDoc::*)(int);
 
-protected:
-    // Control ids shared by both dialogs.
-    static constexpr int FieldId = 1022;
-    static constexpr int SliderId = 1025;
-    static constexpr int OkId = 1023;
-    static constexpr int CancelId = 1024;
+    // The control ids of both dialogs' tables.
+    enum Id : int
+    {
+        FieldId = 1022,
+        OkId = 1023,
+        CancelId = 1024,
+        SliderId = 1025,
+    };
 
-    CLevelDlg(QWidget* owner, const Frame& frame, Effect effect);
+protected:
+    CLevelDlg(QWidget* owner, CCanvasHost& host, const Frame& frame, Effect effect);
     bool ApplyTo(CImageDoc& doc) override;
 
 private:

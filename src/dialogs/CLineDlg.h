@@ -14,7 +14,7 @@ class CLineDlg : public CEffectDlg
 
 public:
     // `prompts` (not owned) outlives the dialog.
-    CLineDlg(QWidget* owner, CEffectPrompts& prompts);
+    CLineDlg(QWidget* owner, CCanvasHost& host, CEffectPrompts& prompts);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

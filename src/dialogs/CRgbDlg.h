@@ -11,7 +11,7 @@ class CRgbDlg : public CEffectDlg
     Q_OBJECT
 
 public:
-    explicit CRgbDlg(QWidget* owner);
+    CRgbDlg(QWidget* owner, CCanvasHost& host);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

@@ -10,7 +10,7 @@ class CSolidFillDlg : public CEffectDlg
 
 public:
     // `prompts` (not owned) outlives the dialog.
-    CSolidFillDlg(QWidget* owner, CEffectPrompts& prompts);
+    CSolidFillDlg(QWidget* owner, CCanvasHost& host, CEffectPrompts& prompts);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

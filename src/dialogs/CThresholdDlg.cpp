@@ -10,21 +10,34 @@ namespace {
 using DialogLayout::Kind;
 using DialogLayout::NoId;
 
-constexpr DialogLayout::Control table[] = {
-    {NoId, Kind::Group, "阈值", {1, 1, 268, 57}},
-    {1077, Kind::Label, "当前值:128", {9, 19, 49, 8}},
-    {1025, Kind::Slider, "", {62, 16, 200, 15}},
-    {1078, Kind::CheckBox, "相反处理", {9, 41, 48, 10}},
-    {1023, Kind::Button, "确定(&O)", {169, 67, 50, 14}},
-    {1024, Kind::Button, "取消(&C)", {219, 67, 50, 14}},
+enum Id : int
+{
+    OkButton = 1023,
+    CancelButton = 1024,
+    ThresholdSlider = 1025,
+    ThresholdCaption = 1077,
+    ReverseBox = 1078,
 };
+
+// clang-format off
+constexpr DialogLayout::Control table[] = {
+    {NoId,             Kind::Group,    "阈值",       {1, 1, 268, 57}},
+    {ThresholdCaption, Kind::Label,    "当前值:128", {9, 19, 49, 8}},
+    {ThresholdSlider,  Kind::Slider,   "",           {62, 16, 200, 15}},
+    {ReverseBox,       Kind::CheckBox, "相反处理",   {9, 41, 48, 10}},
+    {OkButton,         Kind::Button,   "确定(&O)",   {169, 67, 50, 14}},
+    {CancelButton,     Kind::Button,   "取消(&C)",   {219, 67, 50, 14}},
+};
+// clang-format on
 
 } // namespace
 
-CThresholdDlg::CThresholdDlg(QWidget* owner)
-    : CEffectDlg(owner, {"二值化", {272, 85}, table, 1023, 1024}), reverse(Control<QCheckBox>(1078))
+CThresholdDlg::CThresholdDlg(QWidget* owner, CCanvasHost& host)
+    : CEffectDlg(owner, host, {"二值化", {272, 85}, table, OkButton, CancelButton}),
+      reverse(Control<QCheckBox>(ReverseBox))
 {
-    threshold = SetUpCaptionedSlider(1025, 1077, QStringLiteral("当前值:%1"), 128, [this] { Preview(); });
+    threshold = SetUpCaptionedSlider(ThresholdSlider, ThresholdCaption, QStringLiteral("当前值:%1"), 128,
+                                     [this] { Preview(); });
     connect(reverse, &QCheckBox::clicked, this, [this] { Preview(); });
     Preview();
 }

@@ -10,7 +10,7 @@ class CThresholdDlg : public CEffectDlg
     Q_OBJECT
 
 public:
-    explicit CThresholdDlg(QWidget* owner);
+    CThresholdDlg(QWidget* owner, CCanvasHost& host);
 
 protected:
     bool ApplyTo(CImageDoc& doc) override;

@@ -82,6 +82,10 @@ QHash<int, QWidget*> Build(QWidget* dialog, std::span<const Control> table)
         if (row.kind == Kind::Group || row.kind == Kind::Separator)
             control->lower();
         if (row.id != NoId) {
+            // A second row with the same id would leave the first out of reach.
+            if (controls.contains(row.id))
+                qFatal("control %d appears twice in the layout table of \"%s\"", row.id,
+                       qUtf8Printable(dialog->windowTitle()));
             control->setObjectName(QStringLiteral("control%1").arg(row.id));
             controls.insert(row.id, control);
         }

@@ -38,7 +38,7 @@ struct Control
 
 // Creates the controls of `table` on `dialog` in table order, which is also the tab order; frames
 // go behind the controls they surround. Controls with an id are named "control<id>" and returned
-// by id.
+// by id; an id used twice ends the program.
 QHash<int, QWidget*> Build(QWidget* dialog, std::span<const Control> table);
 
 } // namespace DialogLayout

@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = std::make_unique<CColorFilterDlg>(&host, prompts);
+        dialog = std::make_unique<CColorFilterDlg>(&host, host, prompts);
     }
 
     void ExpectFilter(const Filter& f)

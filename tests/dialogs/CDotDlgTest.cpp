@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = std::make_unique<CDotDlg>(&host, prompts);
+        dialog = std::make_unique<CDotDlg>(&host, host, prompts);
         Activate(dialog.get());
         leftRight = Find<QLineEdit>(dialog.get(), 1051);
         topBottom = Find<QLineEdit>(dialog.get(), 1044);

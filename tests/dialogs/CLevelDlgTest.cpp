@@ -16,7 +16,7 @@ namespace {
 struct LevelCase
 {
     const char* name;
-    std::function<std::unique_ptr<CEffectDlg>(QWidget*)> make;
+    std::function<std::unique_ptr<CEffectDlg>(CanvasHostWidget&)> make;
     bool (CImageDoc::*effect)(int);
 };
 
@@ -26,8 +26,8 @@ void PrintTo(const LevelCase& c, std::ostream* os)
 }
 
 const LevelCase levelCases[] = {
-    {"Gray", [](QWidget* owner) { return std::make_unique<CGrayDlg>(owner); }, &CImageDoc::ApplyGray},
-    {"Brightness", [](QWidget* owner) { return std::make_unique<CBrightnessDlg>(owner); },
+    {"Gray", [](CanvasHostWidget& host) { return std::make_unique<CGrayDlg>(&host, host); }, &CImageDoc::ApplyGray},
+    {"Brightness", [](CanvasHostWidget& host) { return std::make_unique<CBrightnessDlg>(&host, host); },
      &CImageDoc::ApplyBrightness},
 };
 
@@ -37,7 +37,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = GetParam().make(&host);
+        dialog = GetParam().make(host);
         field = Find<QLineEdit>(dialog.get(), 1022);
         slider = Find<QSlider>(dialog.get(), 1025);
     }

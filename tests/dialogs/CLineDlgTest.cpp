@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = std::make_unique<CLineDlg>(&host, prompts);
+        dialog = std::make_unique<CLineDlg>(&host, host, prompts);
         Activate(dialog.get());
         width = Find<QLineEdit>(dialog.get(), 1038);
         spacing = Find<QLineEdit>(dialog.get(), 1023);

@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = std::make_unique<CRgbDlg>(&host);
+        dialog = std::make_unique<CRgbDlg>(&host, host);
     }
 
     QLineEdit* Field(int id) { return Find<QLineEdit>(dialog.get(), id); }

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         EffectDialogTest::SetUp();
-        dialog = std::make_unique<CSolidFillDlg>(&host, prompts);
+        dialog = std::make_unique<CSolidFillDlg>(&host, host, prompts);
         swatch = Find<CColorSwatch>(dialog.get(), 1050);
         slider = Find<QSlider>(dialog.get(), 1041);
     }

@@ -8,7 +8,7 @@
 
 TEST_F(EffectDialogTest, ThresholdStartsAt128AndTheTickReverses)
 {
-    CThresholdDlg dialog(&host);
+    CThresholdDlg dialog(&host, host);
     auto* caption = Find<QLabel>(&dialog, 1077);
     auto* slider = Find<QSlider>(&dialog, 1025);
     auto* reverse = Find<QCheckBox>(&dialog, 1078);

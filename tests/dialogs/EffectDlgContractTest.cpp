@@ -35,6 +35,8 @@ void PrintTo(const DialogCase& c, std::ostream* os)
     *os << c.name;
 }
 
+// Every effect command. Opening each dialog also checks its layout table against its code: a
+// control the code asks for and the table lacks ends the program there.
 const DialogCase dialogCases[] = {
     {"Gray", "灰度处理", EffectCommand::Gray, 1023, 1024},
     {"Brightness", "明暗处理", EffectCommand::Brightness, 1023, 1024},
@@ -56,10 +58,18 @@ protected:
 
     std::unique_ptr<CEffectDlg> Open()
     {
-        auto dialog = MakeEffectDialog(GetParam().command, &host, prompts);
+        auto dialog = MakeEffectDialog(GetParam().command, &host, host, prompts);
         Activate(dialog.get());
         return dialog;
     }
+};
+
+// The main window before its canvas exists.
+class HostWithoutCanvas : public CCanvasHost
+{
+public:
+    CDrawView* Canvas() const override { return nullptr; }
+    void PreviewFailed(const QString&) override {}
 };
 
 // The controls Enter must not act on: everything that takes the focus but the push buttons.
@@ -186,11 +196,22 @@ INSTANTIATE_TEST_SUITE_P(EveryDialog, EffectDlgContract, ::testing::ValuesIn(dia
 TEST_F(EffectDialogTest, NothingIsPreviewedWhileNoImageIsLoaded)
 {
     Doc().Clear();
-    CGrayDlg gray(&host);
+    CGrayDlg gray(&host, host);
     QTest::keyClick(Find<QSlider>(&gray, 1025), Qt::Key_Right);
     EXPECT_FALSE(gray.HasPreview());
     EXPECT_EQ(Find<QLineEdit>(&gray, 1022)->text(), QStringLiteral("1"));
 
-    QWidget stranger; // an owner without a canvas
-    EXPECT_FALSE(MakeEffectDialog(EffectCommand::Threshold, &stranger, prompts)->HasPreview());
+    QWidget owner;
+    HostWithoutCanvas noCanvas;
+    EXPECT_FALSE(MakeEffectDialog(EffectCommand::Threshold, &owner, noCanvas, prompts)->HasPreview());
+}
+
+// The canvas is the host's even when the owner is another window with a canvas of its own.
+TEST_F(EffectDialogTest, PreviewsOnTheHostItIsGivenRatherThanItsOwner)
+{
+    CanvasHostWidget owner; // no picture loaded
+    auto dialog = MakeEffectDialog(EffectCommand::Gray, &owner, host, prompts);
+    EXPECT_EQ(dialog->parentWidget(), &owner);
+    EXPECT_TRUE(dialog->HasPreview());
+    ExpectPreview([](CImageDoc& doc) { return ApplyInitialEffect(EffectCommand::Gray, doc); });
 }
