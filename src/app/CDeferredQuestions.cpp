@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QWidget>
 
-CDeferredQuestions::CDeferredQuestions(QWidget* owner) : QObject(owner), owner(owner)
+CDeferredQuestions::CDeferredQuestions(QWidget* window) : QObject(window), owner(window)
 {
     retry.setInterval(retryPeriod);
     connect(&retry, &QTimer::timeout, this, &CDeferredQuestions::AskWaiting);

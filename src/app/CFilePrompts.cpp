@@ -12,7 +12,7 @@
 #include <QThread>
 #include <QTimer>
 
-CFilePrompts::CFilePrompts(QWidget* owner) : owner(owner) {}
+CFilePrompts::CFilePrompts(QWidget* window) : owner(window) {}
 
 std::unique_ptr<QFileDialog> CFilePrompts::MakeOpenDialog(QWidget* owner, const QList<FileFilter>& filters)
 {

@@ -3,6 +3,7 @@
 #include "app/CDeferredQuestions.h"
 #include "app/CFilePrompts.h"
 #include "app/CMainApp.h"
+#include "app/MainCommands.h"
 #include "canvas/CDrawView.h"
 #include "dialogs/CDialogPrompts.h"
 #include "notify/CNotifyPopup.h"
@@ -24,44 +25,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <variant>
 
 namespace {
-
-struct ToolbarEntry
-{
-    int control;
-    int left; // dialog units; every button is 16 × 16 at y 8
-    const char* picture;
-    const char* toolTip; // UTF-8, may be empty
-    int command;
-};
-
-constexpr ToolbarEntry toolbarEntries[] = {
-    {1001, 4, "open", "打开...(Ctrl+O)", CMainDlg::Open},
-    {1002, 20, "save", "保存(Ctrl+S)", CMainDlg::Save},
-    {1003, 36, "save-as", "另存为...", CMainDlg::SaveAs},
-    {1007, 52, "close", "关闭文件", CMainDlg::CloseFile},
-    {1004, 72, "undo", "撤消(Ctrl+Z)", CMainDlg::Undo},
-    {1005, 88, "redo", "重复(Ctrl+Y)", CMainDlg::Redo},
-    {1006, 200, "about", "关于作者...", CMainDlg::About},
-    {1014, 112, "tool-pointer", "", CMainDlg::ToolPointer},
-    {1015, 128, "tool-rectangle", "", CMainDlg::ToolRectangle},
-    {1016, 144, "tool-ellipse", "", CMainDlg::ToolEllipse},
-    {1017, 160, "tool-polygon", "", CMainDlg::ToolPolygon},
-    {1018, 176, "tool-freehand", "", CMainDlg::ToolFreeform},
-};
-
-struct ToolEntry
-{
-    int control;
-    int command;
-};
-
-// Indexed by tool number (SelectionKind).
-constexpr ToolEntry toolEntries[] = {
-    {1014, CMainDlg::ToolPointer}, {1015, CMainDlg::ToolRectangle}, {1016, CMainDlg::ToolEllipse},
-    {1017, CMainDlg::ToolPolygon}, {1018, CMainDlg::ToolFreeform},
-};
 
 constexpr QRect frameUnits(0, 0, 368, 28);
 constexpr QSize windowUnits(414, 237);
@@ -140,95 +106,33 @@ void CMainDlg::BuildMenu()
 {
     menuBar = new QMenuBar(this);
     menuBar->setNativeMenuBar(false); // inside the window, so the strip below it stays in place
-
-    QMenu* file = menuBar->addMenu(QStringLiteral("文件(&F)"));
-    AddMenuItem(file, Open, QStringLiteral("打开(&O)...\tCtrl+O"));
-    AddMenuItem(file, Save, QStringLiteral("保存(&S)\tCtrl+S"));
-    AddMenuItem(file, SaveAs, QStringLiteral("另存为(&A)..."));
-    AddMenuItem(file, CloseFile, QStringLiteral("关闭文件(&C)"));
-    file->addSeparator();
-    AddMenuItem(file, Exit, QStringLiteral("退出程序(&X)"));
-
-    QMenu* edit = menuBar->addMenu(QStringLiteral("编辑(&E)"));
-    AddMenuItem(edit, Undo, QStringLiteral("撤消(&Z)\tCtrl+Z"));
-    AddMenuItem(edit, Redo, QStringLiteral("重复(&Y)\tCtrl+Y"));
-    edit->addSeparator();
-    AddMenuItem(edit, Copy, QStringLiteral("复制选中区域(&C)\tCtrl+C"));
-
-    // The pointer and freehand items name other keys than they are bound to; the texts stay as
-    // they are and BindShortcuts makes the bindings.
-    QMenu* select = menuBar->addMenu(QStringLiteral("选择(&S)"));
-    AddMenuItem(select, ToolPointer, QStringLiteral("指针(&I)\tCtrl+C"))->setCheckable(true);
-    AddMenuItem(select, ToolRectangle, QStringLiteral("矩形区域选择(&R)\tCtrl+R"))->setCheckable(true);
-    AddMenuItem(select, ToolEllipse, QStringLiteral("椭圆区域选择(&E)\tCtrl+E"))->setCheckable(true);
-    AddMenuItem(select, ToolPolygon, QStringLiteral("多边形区域选择(&P)\tCtrl+P"))->setCheckable(true);
-    AddMenuItem(select, ToolFreeform, QStringLiteral("任意形状区域选择(&L)\tCtrl+L"))->setCheckable(true);
-
-    QMenu* effects = menuBar->addMenu(QStringLiteral("特殊处理(&D)"));
-    AddMenuItem(effects, Gray, QStringLiteral("灰度处理..."));
-    AddMenuItem(effects, Invert, QStringLiteral("反色处理"));
-    AddMenuItem(effects, Brightness, QStringLiteral("明暗处理..."));
-    AddMenuItem(effects, Rgb, QStringLiteral("RGB颜色调整..."));
-    effects->addSeparator();
-    AddMenuItem(effects, Line, QStringLiteral("线处理..."));
-    AddMenuItem(effects, Dot, QStringLiteral("点处理..."));
-    AddMenuItem(effects, ColorFilter, QStringLiteral("颜色过滤..."));
-    AddMenuItem(effects, SolidFill, QStringLiteral("单色填充..."));
-    AddMenuItem(effects, Threshold, QStringLiteral("二值化..."));
-
-    QMenu* about = menuBar->addMenu(QStringLiteral("关于(&A)"));
-    AddMenuItem(about, About, QStringLiteral("关于作者(&A)..."));
-
-    handlers = {
-        {Open, [this] { OnOpen(); }},
-        {Save, [this] { OnSave(); }},
-        {SaveAs, [this] { OnSaveAs(); }},
-        {CloseFile, [this] { OnCloseFile(); }},
-        {Exit, [this] { close(); }},
-        {Undo, [this] { OnUndo(); }},
-        {Redo, [this] { OnRedo(); }},
-        {Copy, [this] { OnCopy(); }},
-        {ToolPointer, [this] { SelectTool(SelectionKind::None); }},
-        {ToolRectangle, [this] { SelectTool(SelectionKind::Rectangle); }},
-        {ToolEllipse, [this] { SelectTool(SelectionKind::Ellipse); }},
-        {ToolPolygon, [this] { SelectTool(SelectionKind::Polygon); }},
-        {ToolFreeform, [this] { SelectTool(SelectionKind::Freeform); }},
-        {Gray, [this] { OnEffect(EffectCommand::Gray); }},
-        {Invert, [this] { OnInvert(); }},
-        {Brightness, [this] { OnEffect(EffectCommand::Brightness); }},
-        {Rgb, [this] { OnEffect(EffectCommand::Rgb); }},
-        {Line, [this] { OnEffect(EffectCommand::Line); }},
-        {Dot, [this] { OnEffect(EffectCommand::Dot); }},
-        {ColorFilter, [this] { OnEffect(EffectCommand::ColorFilter); }},
-        {SolidFill, [this] { OnEffect(EffectCommand::SolidFill); }},
-        {Threshold, [this] { OnEffect(EffectCommand::Threshold); }},
-        {About, [this] { OnAbout(); }},
-    };
+    std::array<QMenu*, std::size(mainMenuTitles)> menus{};
+    for (std::size_t i = 0; i < menus.size(); ++i)
+        menus[i] = menuBar->addMenu(QString::fromUtf8(mainMenuTitles[i]));
+    for (const MainCommand& row : MainCommands())
+        AddMenuItem(menus[static_cast<std::size_t>(row.menu)], row);
 }
 
 // Qt shows the text after the tab as the key label. No QAction shortcut is set, so the label and
 // the binding may differ.
-QAction* CMainDlg::AddMenuItem(QMenu* menu, int command, const QString& text)
+void CMainDlg::AddMenuItem(QMenu* menu, const MainCommand& row)
 {
-    QAction* action = menu->addAction(text);
+    if (row.separatorBefore)
+        menu->addSeparator();
+    QAction* action = menu->addAction(row.MenuText());
+    const int command = row.id;
     action->setObjectName(QStringLiteral("action%1").arg(command));
+    action->setCheckable(std::holds_alternative<SelectionKind>(row.handler)); // the chosen tool's mark
     connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
     actions.insert(command, action);
-    return action;
 }
 
 void CMainDlg::BindShortcuts()
 {
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_O), Open);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_S), Save);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_Z), Undo);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_Y), Redo);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_C), Copy);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_L), ToolPointer);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_R), ToolRectangle);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_E), ToolEllipse);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_P), ToolPolygon);
-    Bind(QKeySequence(Qt::CTRL | Qt::Key_A), ToolFreeform);
+    for (const MainCommand& row : MainCommands()) {
+        if (row.HasKey())
+            Bind(QKeySequence(row.key), row.id);
+    }
 }
 
 void CMainDlg::Bind(const QKeySequence& keys, int command)
@@ -245,35 +149,51 @@ void CMainDlg::BuildToolbar()
         frames[i]->setObjectName(i == 0 ? QStringLiteral("frame1000") : QStringLiteral("frame1008"));
         frames[i]->setGeometry(DialogUnits::ToPixels(frameUnits));
     }
-    for (const ToolbarEntry& entry : toolbarEntries) {
-        const QRect place = DialogUnits::ToPixels(QRect(entry.left, 8, 16, 16));
-        const int side = std::max(16, std::min(place.width(), place.height()) - 8);
-        auto* button = new CImageButton(QString::fromLatin1(entry.picture), QSize(side, side),
-                                        QString::fromUtf8(entry.toolTip), client);
-        button->setObjectName(QStringLiteral("button%1").arg(entry.control));
-        button->setGeometry(place);
-        const int command = entry.command;
-        connect(button, &QAbstractButton::clicked, this, [this, command] { RunCommand(command); });
-        buttons.insert(entry.control, button);
-        // The menu item of the same command shows the button's picture.
-        if (QAction* action = actions.value(command))
-            action->setIcon(button->icon());
+    for (const MainCommand& row : MainCommands()) {
+        if (row.button.control != 0)
+            AddButton(row.button, row.id);
     }
+}
+
+void CMainDlg::AddButton(const MainButton& entry, int command)
+{
+    const QRect place = DialogUnits::ToPixels(QRect(entry.left, 8, 16, 16));
+    const int side = std::max(16, std::min(place.width(), place.height()) - 8);
+    auto* button = new CImageButton(QString::fromLatin1(entry.picture), QSize(side, side),
+                                    QString::fromUtf8(entry.toolTip), client);
+    button->setObjectName(QStringLiteral("button%1").arg(entry.control));
+    button->setGeometry(place);
+    connect(button, &QAbstractButton::clicked, this, [this, command] { RunCommand(command); });
+    buttons.insert(entry.control, button);
+    // The menu item of the same command shows the button's picture.
+    if (QAction* action = actions.value(command))
+        action->setIcon(button->icon());
 }
 
 // Commands do nothing until the canvas exists.
 void CMainDlg::RunCommand(int command)
 {
-    if (const auto handler = handlers.constFind(command); handler != handlers.cend() && canvas)
-        (*handler)();
+    if (const MainCommand* row = FindMainCommand(command); row && canvas)
+        Run(*row);
+}
+
+void CMainDlg::Run(const MainCommand& row)
+{
+    if (const auto* handler = std::get_if<WindowHandler>(&row.handler))
+        (this->**handler)();
+    else if (const auto* effect = std::get_if<EffectHandler>(&row.handler))
+        OnEffect(*effect);
+    else
+        SelectTool(std::get<SelectionKind>(row.handler));
 }
 
 void CMainDlg::SelectTool(SelectionKind kind)
 {
-    const auto chosen = static_cast<std::size_t>(kind);
-    for (std::size_t i = 0; i < std::size(toolEntries); ++i) {
-        buttons.value(toolEntries[i].control)->SetPushed(i == chosen);
-        actions.value(toolEntries[i].command)->setChecked(i == chosen);
+    for (const MainCommand& row : MainCommands()) {
+        if (const auto* tool = std::get_if<SelectionKind>(&row.handler)) {
+            buttons.value(row.button.control)->SetPushed(*tool == kind);
+            actions.value(row.id)->setChecked(*tool == kind);
+        }
     }
     if (canvas && Document().IsLoaded())
         canvas->SetTool(kind);
@@ -315,7 +235,7 @@ void CMainDlg::closeEvent(QCloseEvent* event)
     CImageDoc& doc = Document();
     if (doc.IsLoaded() && !doc.CloseWithPrompt()) {
         // A cancelled question keeps the window quietly; a failed save must not pass unnoticed.
-        if (doc.GetErrorText() != QStringLiteral("用户取消了关闭文件的操作"))
+        if (!IsCancellation(doc.GetError()))
             Notify(NoticeKind::Failure, doc.GetErrorText());
         event->ignore();
         return;

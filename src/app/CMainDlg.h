@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 class CDeferredQuestions;
 class CDocumentPrompts;
@@ -25,6 +26,9 @@ class CImageDoc;
 class CMainDlg;
 class CNotifyPopup;
 class CUpdateCheck;
+struct EffectHandler;
+struct MainButton;
+struct MainCommand;
 class QAction;
 class QGroupBox;
 class QKeySequence;
@@ -43,7 +47,8 @@ class CMainDlg : public QDialog, public CCanvasHost
     Q_OBJECT
 
 public:
-    // Command numbers of the menu items (the toolbar buttons and keys run the same commands).
+    // Command numbers of the menu items (the toolbar buttons and keys run the same commands). Each
+    // has a row in MainCommands(), which gives its item, key, button and handler.
     enum Command : int
     {
         Open = 32771,
@@ -115,23 +120,29 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The command table names the handlers below.
+    friend std::span<const MainCommand> MainCommands();
+
     void BuildMenu();
-    QAction* AddMenuItem(QMenu* menu, int command, const QString& text);
+    void AddMenuItem(QMenu* menu, const MainCommand& row);
     void BindShortcuts();
     void Bind(const QKeySequence& keys, int command);
     void BuildToolbar();
+    void AddButton(const MainButton& entry, int command);
     void LayOut();
+    void Run(const MainCommand& row);
 
     // Command handlers.
     void OnOpen();
     void OnSave();
     void OnSaveAs();
     void OnCloseFile();
+    void OnExit();
     void OnUndo();
     void OnRedo();
     void OnCopy();
     void OnInvert();
-    void OnEffect(EffectCommand command);
+    void OnEffect(const EffectHandler& effect);
     // Runs the command's effect dialog modally and returns how it ended.
     int ExecEffectDialog(EffectCommand command);
     void OnAbout();
@@ -158,7 +169,6 @@ private:
     CEffectPrompts* effectPrompts = nullptr;
     QHash<int, QAction*> actions;
     QHash<int, CImageButton*> buttons;
-    QHash<int, std::function<void()>> handlers;
     EffectDialogRunner effectDialogs;
     std::function<void(const QUrl&)> urlOpener;
     CDeferredQuestions* questions = nullptr; // child

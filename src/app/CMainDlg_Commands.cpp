@@ -2,32 +2,10 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainApp.h"
 #include "app/CMainDlg.h"
+#include "app/MainCommands.h"
 #include "canvas/CDrawView.h"
 #include "dialogs/EffectDialogs.h"
 #include "notify/CNotifyPopup.h"
-
-
-namespace {
-
-struct EffectTexts
-{
-    const char* refusal; // UTF-8
-    const char* success;
-};
-
-// Indexed by EffectCommand.
-constexpr EffectTexts effectTexts[] = {
-    {"没有打开任何文件,无法进行灰度处理操作", "灰度处理成功"},
-    {"没有打开任何文件,无法进行明暗处理操作", "明暗处理成功"},
-    {"没有打开任何文件,无法进行RGB处理操作", "RGB处理成功"},
-    {"没有打开任何文件,无法进行线处理操作", "线处理成功"},
-    {"没有打开任何文件,无法进行点处理操作", "点处理成功"},
-    {"没有打开任何文件,无法进行颜色过滤处理操作", "颜色过滤处理成功"},
-    {"没有打开任何文件,无法进行单色填充处理操作", "单色填充处理成功"},
-    {"没有打开任何文件,无法进行二值化处理操作", "二值化处理成功"},
-};
-
-} // namespace
 
 bool CMainDlg::Guard(const QString& refusal)
 {
@@ -112,6 +90,11 @@ void CMainDlg::OnCloseFile()
     Repaint();
 }
 
+void CMainDlg::OnExit()
+{
+    close();
+}
+
 void CMainDlg::OnUndo()
 {
     if (Guard(QStringLiteral("没有打开任何文件,无法实现撤消操作")))
@@ -149,10 +132,10 @@ void CMainDlg::OnInvert()
 // last preview, kept when confirmed and dropped otherwise. A preview whose effect failed never
 // reached the history, so then nothing is dropped (that would take the user's picture) and a
 // confirmation reports the failure instead of a success.
-void CMainDlg::OnEffect(EffectCommand command)
+void CMainDlg::OnEffect(const EffectHandler& effect)
 {
-    const EffectTexts& texts = effectTexts[static_cast<std::size_t>(command)];
-    if (Guard(QString::fromUtf8(texts.refusal))) {
+    const EffectCommand command = effect.command;
+    if (Guard(QString::fromUtf8(effect.refusal))) {
         CImageDoc& doc = Document();
         const std::size_t depth = doc.UndoDepth();
         const std::optional<int> result =
@@ -160,7 +143,7 @@ void CMainDlg::OnEffect(EffectCommand command)
         // The dialog is modal: nothing but its previews can have changed the history meanwhile.
         const bool previewed = doc.UndoDepth() == depth + 1;
         if (result && *result == CEffectDlg::Confirmed)
-            Report(previewed, QString::fromUtf8(texts.success));
+            Report(previewed, QString::fromUtf8(effect.success));
         else if (result && previewed)
             doc.DropNewest();
     }
@@ -169,7 +152,7 @@ void CMainDlg::OnEffect(EffectCommand command)
 
 int CMainDlg::ExecEffectDialog(EffectCommand command)
 {
-    return MakeEffectDialog(command, this, *effectPrompts)->exec();
+    return MakeEffectDialog(command, this, *this, *effectPrompts)->exec();
 }
 
 void CMainDlg::OnAbout()

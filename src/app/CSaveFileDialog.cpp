@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-CSaveFileDialog::CSaveFileDialog(QWidget* parent, const QList<CDocumentPrompts::FileFilter>& filters)
-    : QFileDialog(parent), filters(filters)
+CSaveFileDialog::CSaveFileDialog(QWidget* parent, const QList<CDocumentPrompts::FileFilter>& types)
+    : QFileDialog(parent), filters(types)
 {
     // Qt's own dialog everywhere: a native one would bypass accept() and look different per desktop.
     setOption(QFileDialog::DontUseNativeDialog);
