@@ -149,8 +149,8 @@ void SendMove(QWidget* viewport, QPoint client)
 
 void SendPress(QWidget* viewport, QPoint client)
 {
-    QMouseEvent event(QEvent::MouseButtonPress, client, viewport->mapToGlobal(client), Qt::LeftButton,
-                      Qt::LeftButton, {});
+    QMouseEvent event(QEvent::MouseButtonPress, client, viewport->mapToGlobal(client), Qt::LeftButton, Qt::LeftButton,
+                      {});
     QCoreApplication::sendEvent(viewport, &event);
 }
 
@@ -261,5 +261,6 @@ BENCHMARK(BM_FreehandMove)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    return bench::RunWithApplication(argc, argv, [] { WarmMemcpySeconds(); }, [] { canvasInstance.reset(); });
+    return bench::RunWithApplication(
+        argc, argv, [] { WarmMemcpySeconds(); }, [] { canvasInstance.reset(); });
 }

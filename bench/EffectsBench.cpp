@@ -212,7 +212,8 @@ void BM_Effects_PreviewStep(benchmark::State& state)
     const long faults = MinorFaults() - faultsBefore;
     doc.DropNewest();
     Report(state, seconds);
-    state.counters["faults_per_step"] = double(faults) / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["faults_per_step"] =
+        double(faults) / double(std::max<benchmark::IterationCount>(state.iterations(), 1));
 }
 
 // A hundred effects, each on its own 1 % ellipse, kept in the history.
@@ -241,18 +242,42 @@ void BM_Effects_History100(benchmark::State& state)
     state.counters["history_to_image"] = historyRatio;
 }
 
-bool Gray(CImageDoc& d) { return d.ApplyGray(10); }
-bool Invert(CImageDoc& d) { return d.ApplyInvert(); }
-bool Brightness(CImageDoc& d) { return d.ApplyBrightness(40); }
-bool Rgb(CImageDoc& d) { return d.ApplyRgb(20, -10, 30); }
-bool Threshold(CImageDoc& d) { return d.ApplyThreshold(128, false); }
+bool Gray(CImageDoc& d)
+{
+    return d.ApplyGray(10);
+}
+bool Invert(CImageDoc& d)
+{
+    return d.ApplyInvert();
+}
+bool Brightness(CImageDoc& d)
+{
+    return d.ApplyBrightness(40);
+}
+bool Rgb(CImageDoc& d)
+{
+    return d.ApplyRgb(20, -10, 30);
+}
+bool Threshold(CImageDoc& d)
+{
+    return d.ApplyThreshold(128, false);
+}
 bool ColorFilter(CImageDoc& d)
 {
     return d.ApplyColorFilter(true, 64, 192, false, 0, 255, false, 0, 255, true, 0, 0x00FFFFFF);
 }
-bool Lines(CImageDoc& d) { return d.ApplyLines(0, 1, 1, 0x000000FF, 0, 128); }
-bool Dots(CImageDoc& d) { return d.ApplyDots(1, 1, 0x0000FF00, 128); }
-bool SolidFill(CImageDoc& d) { return d.ApplySolidFill(0x00FF0000, 128); }
+bool Lines(CImageDoc& d)
+{
+    return d.ApplyLines(0, 1, 1, 0x000000FF, 0, 128);
+}
+bool Dots(CImageDoc& d)
+{
+    return d.ApplyDots(1, 1, 0x0000FF00, 128);
+}
+bool SolidFill(CImageDoc& d)
+{
+    return d.ApplySolidFill(0x00FF0000, 128);
+}
 
 } // namespace
 

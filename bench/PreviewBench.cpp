@@ -153,5 +153,6 @@ void RegisterAll()
 
 int main(int argc, char** argv)
 {
-    return bench::RunWithApplication(argc, argv, [] { RegisterAll(); }, [] { hostInstance.reset(); });
+    return bench::RunWithApplication(
+        argc, argv, [] { RegisterAll(); }, [] { hostInstance.reset(); });
 }

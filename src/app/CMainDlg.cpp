@@ -70,7 +70,8 @@ CMainDlg::CMainDlg(QWidget* parent, const QUrl& updateEndpoint)
     LayOut();
 
     questions = new CDeferredQuestions(this);
-    updateCheck = new CUpdateCheck(updateEndpoint, [this](const QUrl& address) { OfferUpdate(address); }, this);
+    updateCheck = new CUpdateCheck(
+        updateEndpoint, [this](const QUrl& address) { OfferUpdate(address); }, this);
     Notify(NoticeKind::Success, QStringLiteral("正在检测更新..."));
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "dialogs/EffectCommand.h"
-#include "selection/SelectionKind.h"
 #include "dialogs/CCanvasHost.h"
+#include "dialogs/EffectCommand.h"
 #include "notify/NoticeKind.h"
+#include "selection/SelectionKind.h"
 
 #include <QDialog>
 #include <QHash>

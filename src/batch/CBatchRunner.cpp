@@ -1,7 +1,7 @@
 #include "batch/CBatchRunner.h"
 
-#include "document/CImageDoc.h"
 #include "codec/CAtomicFileWriter.h"
+#include "document/CImageDoc.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -109,8 +109,7 @@ void DrawPolyline(QPainter& painter, const QList<QPoint>& points, const QRect& v
 
 } // namespace
 
-CDrawView::CDrawView(QWidget* parent)
-    : QAbstractScrollArea(parent)
+CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
 {
     // Every paint covers the whole viewport from the back buffer, so Qt need not clear it first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "selection/SelectionKind.h"
 #include "document/CImageDoc.h"
+#include "selection/SelectionKind.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

@@ -1,11 +1,11 @@
 #include "codec/CCodecImage.h"
 
-#include "tiles/ImageState.h"
 #include "codec/CAtomicFileWriter.h"
 #include "codec/CGifEncoder.h"
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
+#include "tiles/ImageState.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -26,11 +26,16 @@ namespace {
 const char* FormatName(int format)
 {
     switch (format) {
-    case CCodecImage::Bmp: return "bmp";
-    case CCodecImage::Gif: return "gif";
-    case CCodecImage::Jpeg: return "jpeg";
-    case CCodecImage::Png: return "png";
-    default: return nullptr;
+    case CCodecImage::Bmp:
+        return "bmp";
+    case CCodecImage::Gif:
+        return "gif";
+    case CCodecImage::Jpeg:
+        return "jpeg";
+    case CCodecImage::Png:
+        return "png";
+    default:
+        return nullptr;
     }
 }
 
@@ -78,9 +83,8 @@ bool UsedColorsAreGray(const QImage& paletted)
     const QList<QRgb> palette = indexed.colorTable();
     for (int y = 0; y < indexed.height(); ++y) {
         const uchar* row = indexed.constScanLine(y);
-        const bool grey = std::all_of(row, row + indexed.width(), [&palette](uchar i) {
-            return i >= palette.size() || qIsGray(palette[i]);
-        });
+        const bool grey = std::all_of(row, row + indexed.width(),
+                                      [&palette](uchar i) { return i >= palette.size() || qIsGray(palette[i]); });
         if (!grey)
             return false;
     }
@@ -345,10 +349,18 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
         QByteArray data;
         bool encoded = false;
         switch (format) {
-        case Bmp: encoded = EncodeWithQt(Opaque(image), "bmp", -1, data); break;
-        case Png: encoded = EncodeWithQt(image, "png", -1, data); break;
-        case Jpeg: encoded = EncodeWithQt(JpegPicture(), "jpeg", jpegQuality, data); break;
-        case Gif: encoded = CGifEncoder::Encode(GifPicture(), data); break;
+        case Bmp:
+            encoded = EncodeWithQt(Opaque(image), "bmp", -1, data);
+            break;
+        case Png:
+            encoded = EncodeWithQt(image, "png", -1, data);
+            break;
+        case Jpeg:
+            encoded = EncodeWithQt(JpegPicture(), "jpeg", jpegQuality, data);
+            break;
+        case Gif:
+            encoded = CGifEncoder::Encode(GifPicture(), data);
+            break;
         }
         if (!encoded) {
             cause = TooLargeText(); // what the format's encoder refuses is a size it cannot hold

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tiles/ImageState.h"
 #include "codec/CAtomicFileWriter.h"
+#include "tiles/ImageState.h"
 
 #include <QImage>
 #include <QString>

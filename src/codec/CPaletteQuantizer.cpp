@@ -11,8 +11,7 @@
 
 namespace {
 
-template <typename T, void (*Free)(T*)>
-struct LiqDeleter
+template <typename T, void (*Free)(T*)> struct LiqDeleter
 {
     void operator()(T* p) const { Free(p); }
 };

@@ -202,14 +202,28 @@ void CScreenPicker::mouseReleaseEvent(QMouseEvent* event)
 void CScreenPicker::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
-    case Qt::Key_Escape: Finish(std::nullopt); break;
+    case Qt::Key_Escape:
+        Finish(std::nullopt);
+        break;
     case Qt::Key_Return:
-    case Qt::Key_Enter: Finish(PixelColor(aimedPixel)); break;
-    case Qt::Key_Left: Nudge(QPoint(-1, 0)); break;
-    case Qt::Key_Right: Nudge(QPoint(1, 0)); break;
-    case Qt::Key_Up: Nudge(QPoint(0, -1)); break;
-    case Qt::Key_Down: Nudge(QPoint(0, 1)); break;
-    default: QWidget::keyPressEvent(event); break;
+    case Qt::Key_Enter:
+        Finish(PixelColor(aimedPixel));
+        break;
+    case Qt::Key_Left:
+        Nudge(QPoint(-1, 0));
+        break;
+    case Qt::Key_Right:
+        Nudge(QPoint(1, 0));
+        break;
+    case Qt::Key_Up:
+        Nudge(QPoint(0, -1));
+        break;
+    case Qt::Key_Down:
+        Nudge(QPoint(0, 1));
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        break;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "dialogs/CDialogPrompts.h"
 
-#include "effects/ColorRef.h"
 #include "desktop/PickColor.h"
+#include "effects/ColorRef.h"
 
 #include <QColorDialog>
 #include <QMessageBox>

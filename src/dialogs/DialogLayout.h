@@ -14,10 +14,10 @@ enum class Kind
 {
     Label,
     CentredLabel,
-    Field,     // single-line text field, any characters
-    Slider,    // horizontal, no tick marks
-    Button,    // push button, never the default one
-    Group,     // frame with an optional title
+    Field,  // single-line text field, any characters
+    Slider, // horizontal, no tick marks
+    Button, // push button, never the default one
+    Group,  // frame with an optional title
     CheckBox,
     Radio,     // auto-exclusive with the dialog's other radio buttons
     DropList,  // combo box that cannot be edited

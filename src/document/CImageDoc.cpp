@@ -50,8 +50,7 @@ void CImageDoc::PushState(std::unique_ptr<ImageState> state)
         modified = true;
 }
 
-bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect& source,
-                            QPainter::CompositionMode mode)
+bool CImageDoc::DrawCurrent(QPainter& painter, const QRect& target, const QRect& source, QPainter::CompositionMode mode)
 {
     if (!loaded)
         return Fail(DocumentError::NoCurrentPicture);
@@ -154,4 +153,3 @@ std::size_t CImageDoc::HistoryBytes() const
     }
     return seen.size() * CTilePool::TileBytes;
 }
-

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "selection/CSelection.h"
+#include "codec/CAtomicFileWriter.h"
 #include "document/CDocumentPrompts.h"
 #include "document/DocumentError.h"
 #include "document/FileType.h"
-#include "tiles/ImageState.h"
 #include "effects/CEffectPipeline.h"
-#include "codec/CAtomicFileWriter.h"
+#include "selection/CSelection.h"
+#include "tiles/ImageState.h"
 
 #include <QPainter>
 #include <QString>

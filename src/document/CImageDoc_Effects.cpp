@@ -6,7 +6,6 @@
 #include "effects/COverlayPattern.h"
 #include "effects/ToneRules.h"
 
-
 namespace {
 
 // The rule of an effect whose parameters leave every pixel as it is: the new state then shares
@@ -83,9 +82,8 @@ bool CImageDoc::ApplyColorFilter(bool redOn, int redMin, int redMax, bool greenO
     filter.fillColor = fillColor;
     if (!filter.AnyChannelOn()) // every pixel passes
         return ApplyEffect(Unchanged);
-    return ApplyEffect([filter](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
-        filter.Apply(src, dst, n);
-    });
+    return ApplyEffect(
+        [filter](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) { filter.Apply(src, dst, n); });
 }
 
 bool CImageDoc::ApplyLines(int direction, int lineWidth, int spacing, std::uint32_t color, int kind, int translucency)
@@ -116,7 +114,6 @@ bool CImageDoc::ApplySolidFill(std::uint32_t color, int translucency)
     const COverlayPattern fill = COverlayPattern::Solid(color, translucency);
     if (fill.ChangesNothing())
         return ApplyEffect(Unchanged);
-    return ApplyEffect([fill](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) {
-        fill.Render(src, dst, n, x, y);
-    });
+    return ApplyEffect(
+        [fill](const std::uint32_t* src, std::uint32_t* dst, int n, int x, int y) { fill.Render(src, dst, n, x, y); });
 }

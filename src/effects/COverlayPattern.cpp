@@ -48,8 +48,8 @@ QUORVEL_VECTOR_CLONES void BlendSpan(const std::uint32_t* src, std::uint32_t* ds
 }
 
 // Blends where mask is all ones, copies where it is zero; branch-free so it vectorises.
-QUORVEL_VECTOR_CLONES void SelectSpan(const std::uint32_t* src, const std::uint32_t* mask, std::uint32_t* dst, int count, std::uint32_t redBlue,
-           std::uint32_t green, std::uint32_t keep)
+QUORVEL_VECTOR_CLONES void SelectSpan(const std::uint32_t* src, const std::uint32_t* mask, std::uint32_t* dst,
+                                      int count, std::uint32_t redBlue, std::uint32_t green, std::uint32_t keep)
 {
     for (int i = 0; i < count; ++i) {
         const std::uint32_t s = src[i];

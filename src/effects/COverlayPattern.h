@@ -23,8 +23,8 @@ public:
     // many times longer. Lines are laid only for centres before `extent`, the height of the
     // rectangle for horizontal lines and its width for vertical ones, so a wide line centred
     // just past the far edge does not show its near half.
-    static COverlayPattern Lines(int direction, int width, int spacing, std::uint32_t color, int kind,
-                                 int translucency, std::int64_t extent);
+    static COverlayPattern Lines(int direction, int width, int spacing, std::uint32_t color, int kind, int translucency,
+                                 std::int64_t extent);
     static COverlayPattern Dots(int leftRight, int topBottom, std::uint32_t color, int translucency);
     static COverlayPattern Solid(std::uint32_t color, int translucency);
 
@@ -48,7 +48,7 @@ private:
         std::array<std::int64_t, MaxRuns> runs{}; // alternately covered, uncovered; first covered
         int runCount = 0;                         // 0: covers every position
         std::int64_t period = 1;
-        std::int64_t shift = 0; // position in the pattern = coordinate + shift; negative ones are uncovered
+        std::int64_t shift = 0;       // position in the pattern = coordinate + shift; negative ones are uncovered
         std::int64_t end = INT64_MAX; // positions from here on are uncovered
     };
     // The blend's constants: the colour's channels premultiplied by the opacity.

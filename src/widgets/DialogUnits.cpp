@@ -1,8 +1,8 @@
 #include "widgets/DialogUnits.h"
 
 #include <QFontMetrics>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 namespace DialogUnits {
 
@@ -26,7 +26,8 @@ int BaseHeight(const QFont& font)
 QFont DialogFont()
 {
     QFont font(QStringLiteral("SimSun"));
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies(
+        {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
     font.setPointSize(9);
     return font;
 }

@@ -3,9 +3,9 @@
 #include "MainWindowFixture.h"
 
 #include "dialogs/CEffectDlg.h"
-#include "tiles/CTilePool.h"
 #include "support/InitialEffects.h"
 #include "support/ScriptedEffectPrompts.h"
+#include "tiles/CTilePool.h"
 
 #include <QAction>
 #include <QApplication>
@@ -144,7 +144,8 @@ TEST_P(EveryEffectCommand, OkAtOnceKeepsOneStateOfTheInitialParameters)
     PaintsSinceLastCall();
     Run(GetParam().command, [](CEffectDlg& dialog) { End(dialog, Ending::Ok); });
     EXPECT_EQ(Doc().UndoDepth(), 3u);
-    EXPECT_EQ(Doc().CurrentState().ReadAll(), Expected([](CImageDoc& d) { return ApplyInitialEffect(GetParam().effect, d); }));
+    EXPECT_EQ(Doc().CurrentState().ReadAll(),
+              Expected([](CImageDoc& d) { return ApplyInitialEffect(GetParam().effect, d); }));
     EXPECT_EQ(Popup().MessageText(), QString::fromUtf8(GetParam().success));
     EXPECT_EQ(Popup().VisibleSymbol(), static_cast<int>(NoticeKind::Success));
     EXPECT_GT(PaintsSinceLastCall(), 0);

@@ -1,9 +1,9 @@
 // Running over files: what is written, what is kept, what is reported, and the exit status.
 #include "batch/BatchRun.h"
 #include "batch/CBatchRunner.h"
-#include "tiles/CTilePool.h"
 #include "support/ReadOnlyPath.h"
 #include "support/TestImages.h"
+#include "tiles/CTilePool.h"
 
 #include <QFileInfo>
 #include <QImageReader>

@@ -445,7 +445,8 @@ TEST_F(CDrawViewTest, RectangleOutlineLiesOnTheSelectedBorder)
     for (int y = 21; y < 49; ++y)
         border.insert(border.end(), {QPoint(10, y), QPoint(59, y)});
     ExpectDotted(shown, border);
-    for (const QPoint p : {QPoint(60, 30), QPoint(30, 50), QPoint(9, 30), QPoint(30, 19), QPoint(11, 21), QPoint(58, 48)})
+    for (const QPoint p :
+         {QPoint(60, 30), QPoint(30, 50), QPoint(9, 30), QPoint(30, 19), QPoint(11, 21), QPoint(58, 48)})
         EXPECT_EQ(shown.pixel(p), picture.pixel(p)) << ::testing::PrintToString(p);
 }
 
@@ -485,8 +486,7 @@ bool SelectedNear(const QImage& selected, int x, int y, int tolerance)
 
 // Checks that every pixel the outline changed is selected by `selection`, or within `tolerance`
 // pixels of a selected one; returns the changed area.
-QRect ExpectChangesSelected(const QImage& shown, const QImage& picture, const CSelection& selection,
-                            int tolerance = 0)
+QRect ExpectChangesSelected(const QImage& shown, const QImage& picture, const CSelection& selection, int tolerance = 0)
 {
     const QImage selected = SelectionMasks::Coverage(selection, picture.rect());
     QRect reach;

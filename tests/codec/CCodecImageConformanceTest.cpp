@@ -73,7 +73,8 @@ TEST(CodecConformance, PngSuiteOpensAllButTheCorruptFiles)
         GTEST_SKIP() << "no PngSuite under " << TestDataDir().toStdString();
     const Outcome out = OpenAll(TestDataDir() + QStringLiteral("/pngsuite/png"));
     EXPECT_GT(out.files, 150);
-    for (const QString& name : QDir(TestDataDir() + QStringLiteral("/pngsuite/png")).entryList({QStringLiteral("*.png")}))
+    for (const QString& name :
+         QDir(TestDataDir() + QStringLiteral("/pngsuite/png")).entryList({QStringLiteral("*.png")}))
         EXPECT_EQ(out.refused.contains(name), name.startsWith(QLatin1Char('x'))) << name.toStdString();
 }
 
@@ -133,8 +134,11 @@ TEST(CodecConformance, GoodBmpFilesMatchTheirReferences)
         // Where the suite shows several acceptable renderings (pal8nonsquare), one must match.
         bool matched = false;
         for (const QString& reference : candidates)
-            matched |= Compare(opened, Opened(suite + QStringLiteral("/reference/") + reference, CCodecImage::Png)).largest <= tolerance;
-        EXPECT_TRUE(matched) << name.toStdString() << " differs from " << candidates.join(QLatin1Char(' ')).toStdString();
+            matched |=
+                Compare(opened, Opened(suite + QStringLiteral("/reference/") + reference, CCodecImage::Png)).largest <=
+                tolerance;
+        EXPECT_TRUE(matched) << name.toStdString() << " differs from "
+                             << candidates.join(QLatin1Char(' ')).toStdString();
     }
 }
 

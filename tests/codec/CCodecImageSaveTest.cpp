@@ -98,6 +98,8 @@ TEST_P(CodecAtomicSave, MissingFolderFails)
 
 INSTANTIATE_TEST_SUITE_P(Formats, CodecAtomicSave,
                          testing::Values(CCodecImage::Bmp, CCodecImage::Gif, CCodecImage::Jpeg, CCodecImage::Png),
-                         [](const testing::TestParamInfo<int>& info) { return FormatSuffix(info.param).toStdString(); });
+                         [](const testing::TestParamInfo<int>& info) {
+                             return FormatSuffix(info.param).toStdString();
+                         });
 
 } // namespace

@@ -142,10 +142,13 @@ QByteArray TransparentGif()
 {
     QByteArray out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* b, int n) {
-        static_cast<QByteArray*>(g->UserData)->append(reinterpret_cast<const char*>(b), n);
-        return n;
-    }, &error);
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* b, int n) {
+            static_cast<QByteArray*>(g->UserData)->append(reinterpret_cast<const char*>(b), n);
+            return n;
+        },
+        &error);
     GifColorType colours[2] = {{255, 0, 0}, {0, 0, 255}};
     ColorMapObject* map = GifMakeMapObject(2, colours);
     const GifByteType control[4] = {0x01, 0, 0, 1}; // transparent index 1
@@ -239,9 +242,15 @@ TEST_P(CodecCorruptFile, IsRefusedOrPartlyLoadedWithoutCrashing)
     QByteArray random(4096, Qt::Uninitialized);
     QRandomGenerator(format).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
 
-    const struct { const char* name; QByteArray data; bool refused; } cases[] = {
-        {"half", bytes.left(bytes.size() / 2), false}, {"header", flipped, false},
-        {"empty", {}, true}, {"random", random, true}};
+    const struct
+    {
+        const char* name;
+        QByteArray data;
+        bool refused;
+    } cases[] = {{"half", bytes.left(bytes.size() / 2), false},
+                 {"header", flipped, false},
+                 {"empty", {}, true},
+                 {"random", random, true}};
     for (const auto& c : cases) {
         const QString path = dir.filePath(QString::fromLatin1(c.name));
         ASSERT_TRUE(WriteBytes(path, c.data));
@@ -252,7 +261,9 @@ TEST_P(CodecCorruptFile, IsRefusedOrPartlyLoadedWithoutCrashing)
 
 INSTANTIATE_TEST_SUITE_P(Formats, CodecCorruptFile,
                          testing::Values(CCodecImage::Bmp, CCodecImage::Gif, CCodecImage::Jpeg, CCodecImage::Png),
-                         [](const testing::TestParamInfo<int>& info) { return FormatSuffix(info.param).toStdString(); });
+                         [](const testing::TestParamInfo<int>& info) {
+                             return FormatSuffix(info.param).toStdString();
+                         });
 
 quint32 Crc32(const QByteArray& bytes)
 {
@@ -278,8 +289,8 @@ QByteArray PngChunk(const char* type, const QByteArray& payload)
 TEST_F(CodecImage, HugeHeaderIsRefusedQuicklyButHundredMegapixelsLoad)
 {
     QByteArray header;
-    QDataStream(&header, QIODevice::WriteOnly) << quint32(100000) << quint32(100000) << quint8(8) << quint8(2)
-                                               << quint8(0) << quint8(0) << quint8(0);
+    QDataStream(&header, QIODevice::WriteOnly)
+        << quint32(100000) << quint32(100000) << quint8(8) << quint8(2) << quint8(0) << quint8(0) << quint8(0);
     const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
                            PngChunk("IDAT", qCompress(QByteArray(4096, 0)).mid(4)) + PngChunk("IEND", {});
     ASSERT_TRUE(WriteBytes(Path("huge.png"), png));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tiles/ImageState.h"
 #include "codec/CCodecImage.h"
+#include "tiles/ImageState.h"
 
 #include <QFile>
 #include <QImage>
@@ -71,7 +71,8 @@ inline Difference Compare(const QImage& a, const QImage& b)
     for (int y = 0; y < p.height(); ++y)
         for (int x = 0; x < p.width(); ++x) {
             const QRgb s = p.pixel(x, y), t = q.pixel(x, y);
-            for (int c : {std::abs(qRed(s) - qRed(t)), std::abs(qGreen(s) - qGreen(t)), std::abs(qBlue(s) - qBlue(t))}) {
+            for (int c :
+                 {std::abs(qRed(s) - qRed(t)), std::abs(qGreen(s) - qGreen(t)), std::abs(qBlue(s) - qBlue(t))}) {
                 d.mean += c;
                 d.largest = std::max(d.largest, c);
             }
@@ -112,10 +113,14 @@ inline bool WriteBytes(const QString& path, const QByteArray& bytes)
 inline QString FormatSuffix(int format)
 {
     switch (format) {
-    case CCodecImage::Bmp: return QStringLiteral("bmp");
-    case CCodecImage::Gif: return QStringLiteral("gif");
-    case CCodecImage::Jpeg: return QStringLiteral("jpg");
-    default: return QStringLiteral("png");
+    case CCodecImage::Bmp:
+        return QStringLiteral("bmp");
+    case CCodecImage::Gif:
+        return QStringLiteral("gif");
+    case CCodecImage::Jpeg:
+        return QStringLiteral("jpg");
+    default:
+        return QStringLiteral("png");
     }
 }
 

@@ -1,8 +1,8 @@
 #include "desktop/PickColor.h"
 
-#include "desktop/CScreenPicker.h"
 #include "FakePortal.h"
 #include "PrivateBus.h"
+#include "desktop/CScreenPicker.h"
 
 #include <QApplication>
 #include <QTest>

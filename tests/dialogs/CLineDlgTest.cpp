@@ -50,8 +50,8 @@ protected:
     // The arrows as a click on them reports: up adds one, down subtracts one.
     void Arrow(int id, bool up)
     {
-        Find<QScrollBar>(dialog.get(), id)->triggerAction(up ? QAbstractSlider::SliderSingleStepSub
-                                                             : QAbstractSlider::SliderSingleStepAdd);
+        Find<QScrollBar>(dialog.get(), id)
+            ->triggerAction(up ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
     }
 
     std::unique_ptr<CLineDlg> dialog;

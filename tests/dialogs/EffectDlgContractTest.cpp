@@ -4,8 +4,8 @@
 
 #include "dialogs/CGrayDlg.h"
 #include "dialogs/EffectDialogs.h"
-#include "tiles/CTilePool.h"
 #include "support/InitialEffects.h"
+#include "tiles/CTilePool.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

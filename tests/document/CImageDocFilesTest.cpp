@@ -62,12 +62,12 @@ TEST(CImageDocTypes, ExtensionDecidesTypeAndDecoder)
         int format;
     };
     const Case cases[] = {
-        {"/a/b.bmp", FileType::Bmp, 1},     {"/a/b.gif", FileType::Gif, 2},
-        {"/a/b.jpg", FileType::Jpg, 3},     {"/a/Photo.JPG", FileType::Jpg, 3},
-        {"/a/b.jpeg", FileType::Jpeg, 3},   {"/a/B.PnG", FileType::Png, 4},
+        {"/a/b.bmp", FileType::Bmp, 1},        {"/a/b.gif", FileType::Gif, 2},
+        {"/a/b.jpg", FileType::Jpg, 3},        {"/a/Photo.JPG", FileType::Jpg, 3},
+        {"/a/b.jpeg", FileType::Jpeg, 3},      {"/a/B.PnG", FileType::Png, 4},
         {"/a/picture.tif", FileType::None, 1}, {"/a/picture", FileType::None, 1},
         {"/a.png/picture", FileType::None, 1}, {"/a/archive.png.bmp", FileType::Bmp, 1},
-        {"/a/.png", FileType::Png, 4},       {"/a/b.", FileType::None, 1},
+        {"/a/.png", FileType::Png, 4},         {"/a/b.", FileType::None, 1},
     };
     for (const Case& c : cases) {
         const QString path = QString::fromUtf8(c.path);
@@ -98,8 +98,8 @@ TEST_F(CImageDocFiles, RoundTripThroughEachFormat)
         const char* name;
         double maxError; // mean per channel
     };
-    for (const Case& c : {Case{"copy.bmp", 0.0}, Case{"copy.png", 0.0}, Case{"copy.jpg", 2.0},
-                          Case{"copy.jpeg", 2.0}, Case{"copy.gif", 8.0}}) {
+    for (const Case& c : {Case{"copy.bmp", 0.0}, Case{"copy.png", 0.0}, Case{"copy.jpg", 2.0}, Case{"copy.jpeg", 2.0},
+                          Case{"copy.gif", 8.0}}) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(doc.Load(pngPath));
         Modify();
@@ -116,7 +116,8 @@ TEST_F(CImageDocFiles, RoundTripThroughEachFormat)
             EXPECT_EQ(after, before);
         else
             EXPECT_LE(MeanChannelError(after, before), c.maxError);
-        EXPECT_EQ(after, QImage(Path(c.name)).convertToFormat(QImage::Format_RGB32)) << "the state is the file as stored";
+        EXPECT_EQ(after, QImage(Path(c.name)).convertToFormat(QImage::Format_RGB32))
+            << "the state is the file as stored";
     }
 }
 

@@ -2,8 +2,8 @@
 // refusals, and that a copy leaves the history alone.
 #include "support/ReferenceEffects.h"
 
-#include "selection/SelectionMasks.h"
 #include "document/CImageDoc.h"
+#include "selection/SelectionMasks.h"
 #include "support/PhotoDocumentTest.h"
 
 #include <QClipboard>

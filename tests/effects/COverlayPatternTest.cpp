@@ -248,8 +248,8 @@ TEST(OverlayRender, LinesEndWithTheLastCentreBeforeTheExtent)
     // Step 8 over 10 rows: lines centred on rows 0 and 8 only. A line centred on row 16 would
     // reach up to row 14, which a taller rectangle would show.
     EXPECT_EQ(Drawn(GreenLines(0, 5, 3, 0, 10), 1, 20),
-              (std::vector<std::string>{"#", "#", "#", ".", ".", ".", "#", "#", "#", "#", "#", ".", ".", ".", ".",
-                                        ".", ".", ".", ".", "."}));
+              (std::vector<std::string>{"#", "#", "#", ".", ".", ".", "#", "#", "#", "#",
+                                        "#", ".", ".", ".", ".", ".", ".", ".", ".", "."}));
     EXPECT_EQ(Drawn(GreenLines(90, 5, 3, 0, 10), 20, 1), (std::vector<std::string>{"###...#####........."}));
     // The limit also holds where short periods are served from the precomputed mask.
     EXPECT_EQ(Drawn(GreenLines(90, 1, 1, 0, 5), 300, 1)[0], std::string("#.#.#") + std::string(295, '.'));

@@ -3,9 +3,9 @@
 #include "support/ReferenceEffects.h"
 
 #include "document/CImageDoc.h"
-#include "tiles/CTilePool.h"
 #include "support/PhotoDocumentTest.h"
 #include "support/QtPrinters.h"
+#include "tiles/CTilePool.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // tile size, compared bit for bit.
 #include "support/ReferenceEffects.h"
 
-#include "selection/SelectionMasks.h"
 #include "document/CImageDoc.h"
 #include "effects/COverlayPattern.h"
+#include "selection/SelectionMasks.h"
 #include "support/QtPrinters.h"
 #include "support/TestImages.h"
 
@@ -40,11 +40,11 @@ private:
 enum class Placement
 {
     Inside,
-    Spilling,     // partly outside, negative coordinates included
-    LargerImage,  // kept from a bigger picture: reaching far right and below
-    Outside,      // no point inside: nothing is selected
-    ZeroExtent,   // all points share one column or one row
-    Far,          // coordinates in the hundreds of thousands, either sign
+    Spilling,    // partly outside, negative coordinates included
+    LargerImage, // kept from a bigger picture: reaching far right and below
+    Outside,     // no point inside: nothing is selected
+    ZeroExtent,  // all points share one column or one row
+    Far,         // coordinates in the hundreds of thousands, either sign
 };
 
 QPoint RandomPoint(Rng& rng, QSize size, Placement placement)
@@ -106,8 +106,8 @@ Shape RandomShape(Rng& rng, QSize size)
         return shape;
     const auto placement = Placement(rng.Chance(40) ? 0 : rng.Int(1, 5));
     const int count = shape.kind == SelectionKind::Rectangle || shape.kind == SelectionKind::Ellipse ? 2
-                      : shape.kind == SelectionKind::Polygon                                          ? rng.Int(2, 6)
-                                                                                     : rng.Int(4, 24);
+                      : shape.kind == SelectionKind::Polygon                                         ? rng.Int(2, 6)
+                                                                                                     : rng.Int(4, 24);
     for (const QPoint& p : Corners(rng, size, placement, count))
         shape.points.append(p);
     if (shape.kind == SelectionKind::Polygon || shape.kind == SelectionKind::Freeform)
@@ -261,8 +261,11 @@ TEST_P(EffectReference, EdgeParametersMatchTheModel)
         // Ranges that every value passes, that none does, and single values.
         list.push_back({.kind = EffectKind::ColorFilter, .redRange = {true, 0, 255}, .blueRange = {true, -5, 300}});
         list.push_back({.kind = EffectKind::ColorFilter, .greenRange = {true, 200, 100}, .grayLevel = -300});
-        list.push_back({.kind = EffectKind::ColorFilter, .redRange = {true, 128, 128}, .greenRange = {true, 0, 128},
-                        .grayMode = false, .color = 0x123456});
+        list.push_back({.kind = EffectKind::ColorFilter,
+                        .redRange = {true, 128, 128},
+                        .greenRange = {true, 0, 128},
+                        .grayMode = false,
+                        .color = 0x123456});
         list.push_back({.kind = EffectKind::ColorFilter, .grayMode = false, .color = 0xABCDEF}); // no channel on
         return list;
     }();
@@ -386,18 +389,14 @@ protected:
         const CSelection::Bounds b = BoundsOf(shape, after.size());
         const bool across = direction == 0; // horizontal lines: rows are the lines
         const int along = across ? b.right - b.left : b.bottom - b.top;
-        std::vector<std::vector<bool>> covered(across ? b.bottom - b.top : b.right - b.left,
-                                               std::vector<bool>(along));
+        std::vector<std::vector<bool>> covered(across ? b.bottom - b.top : b.right - b.left, std::vector<bool>(along));
         for (int c = 0; c < int(covered.size()); ++c)
             for (int a = 0; a < along; ++a)
                 covered[c][a] = after.pixel(b.left + (across ? a : c), b.top + (across ? c : a)) != Flat;
         return covered;
     }
 
-    static std::vector<Shape> Areas()
-    {
-        return {Shape{}, Make(SelectionKind::Rectangle, {{291, 190}, {37, 23}})};
-    }
+    static std::vector<Shape> Areas() { return {Shape{}, Make(SelectionKind::Rectangle, {{291, 190}, {37, 23}})}; }
 
     QTemporaryDir dir;
     CImageDoc doc;
@@ -418,7 +417,8 @@ TEST_F(EffectReferenceLineShape, SolidLinesAreWholeRowsOrColumnsRepeatingWithThe
                     int inFirstPeriod = 0;
                     for (int c = 0; c < int(covered.size()); ++c) {
                         const bool line = covered[c][0];
-                        EXPECT_EQ(std::size_t(std::count(covered[c].begin(), covered[c].end(), line)), covered[c].size())
+                        EXPECT_EQ(std::size_t(std::count(covered[c].begin(), covered[c].end(), line)),
+                                  covered[c].size())
                             << "a solid line covers the whole of its row or column, at " << c;
                         // Lines are centred only before the far edge; one centred beyond it is not drawn.
                         if (c + step + width / 2 < int(covered.size())) {

@@ -4,7 +4,6 @@
 
 #include "support/PhotoDocumentTest.h"
 
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -35,7 +34,6 @@ protected:
         doc.selection.kind = kind;
     }
 
-
     bool Covered(const QImage& result, int x, int y) const { return result.pixel(x, y) == MagentaPixel; }
 
     // Every pixel outside `rect` keeps the original's value.
@@ -47,7 +45,6 @@ protected:
                 changed += !rect.contains(x, y) && result.pixel(x, y) != original.pixel(x, y);
         return changed;
     }
-
 };
 
 } // namespace

@@ -23,10 +23,9 @@ TEST(CUpdateCheckRules, LeadingNumberReadsTheDecimalAtTheStartOfTheLine)
         const char* line;
         double value;
     } cases[] = {
-        {"1.0", 1.0},    {"1", 1.0},        {"0.9", 0.9},     {"1.01", 1.01},    {"2.0 beta", 2.0},
-        {"  \t+3.5x", 3.5}, {"-2", -2.0},    {"v2.0", 0.0},    {"", 0.0},         {".5", 0.5},
-        {"5.", 5.0},     {"1e1", 10.0},     {"1E+1z", 10.0},  {"2e", 2.0},       {"2e-", 2.0},
-        {"-.", 0.0},     {"inf", 0.0},      {"0x10", 0.0},    {"1e999", HUGE_VAL},
+        {"1.0", 1.0},  {"1", 1.0},  {"0.9", 0.9}, {"1.01", 1.01}, {"2.0 beta", 2.0},   {"  \t+3.5x", 3.5}, {"-2", -2.0},
+        {"v2.0", 0.0}, {"", 0.0},   {".5", 0.5},  {"5.", 5.0},    {"1e1", 10.0},       {"1E+1z", 10.0},    {"2e", 2.0},
+        {"2e-", 2.0},  {"-.", 0.0}, {"inf", 0.0}, {"0x10", 0.0},  {"1e999", HUGE_VAL},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CUpdateCheck::LeadingNumber(c.line), c.value) << '"' << c.line << '"';
@@ -132,7 +131,8 @@ protected:
     {
         std::optional<QUrl> offered;
         bool finished = false;
-        CUpdateCheck check(endpoint, [&](const QUrl& address) { offered = address; }, nullptr, limits);
+        CUpdateCheck check(
+            endpoint, [&](const QUrl& address) { offered = address; }, nullptr, limits);
         QObject::connect(&check, &CUpdateCheck::Finished, [&] { finished = true; });
         EXPECT_TRUE(ProcessUntil([&] { return finished; }));
         return offered;

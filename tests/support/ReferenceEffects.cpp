@@ -1,8 +1,8 @@
 #include "support/ReferenceEffects.h"
 
-#include "selection/SelectionMasks.h"
 #include "document/CImageDoc.h"
 #include "effects/COverlayPattern.h"
+#include "selection/SelectionMasks.h"
 
 #include <QRect>
 
@@ -13,9 +13,18 @@ namespace Reference {
 
 namespace {
 
-int Blue(std::uint32_t p) { return int(p & 0xFF); }
-int Green(std::uint32_t p) { return int(p >> 8 & 0xFF); }
-int Red(std::uint32_t p) { return int(p >> 16 & 0xFF); }
+int Blue(std::uint32_t p)
+{
+    return int(p & 0xFF);
+}
+int Green(std::uint32_t p)
+{
+    return int(p >> 8 & 0xFF);
+}
+int Red(std::uint32_t p)
+{
+    return int(p >> 16 & 0xFF);
+}
 
 std::uint32_t Pixel(std::uint32_t fourth, int red, int green, int blue)
 {
@@ -214,16 +223,16 @@ QImage Expected(const QImage& picture, const Shape& shape, const Effect& effect)
 
 std::string Describe(const Effect& e)
 {
-    static const char* const names[] = {"Gray", "Invert", "Brightness", "Rgb", "Threshold",
-                                        "ColorFilter", "Lines", "Dots", "Solid"};
+    static const char* const names[] = {"Gray",        "Invert", "Brightness", "Rgb",  "Threshold",
+                                        "ColorFilter", "Lines",  "Dots",       "Solid"};
     std::ostringstream out;
     out << names[int(e.kind)] << " amount " << e.amount << " rgb " << e.red << ',' << e.green << ',' << e.blue
         << " reverse " << e.reverse;
     for (const Range* r : {&e.redRange, &e.greenRange, &e.blueRange})
         out << " [" << r->on << ' ' << r->min << ".." << r->max << ']';
-    out << " grayMode " << e.grayMode << " grayLevel " << e.grayLevel << " color 0x" << std::hex << e.color
-        << std::dec << " lines " << e.direction << '/' << e.width << '/' << e.spacing << '/' << e.lineKind
-        << " dots " << e.leftRight << '/' << e.topBottom << " alpha " << e.translucency;
+    out << " grayMode " << e.grayMode << " grayLevel " << e.grayLevel << " color 0x" << std::hex << e.color << std::dec
+        << " lines " << e.direction << '/' << e.width << '/' << e.spacing << '/' << e.lineKind << " dots "
+        << e.leftRight << '/' << e.topBottom << " alpha " << e.translucency;
     return out.str();
 }
 

@@ -42,13 +42,13 @@ struct Range
 struct Effect
 {
     EffectKind kind = EffectKind::Invert;
-    int amount = 0;                  // gray level, brightness amount, threshold
+    int amount = 0;                   // gray level, brightness amount, threshold
     int red = 0, green = 0, blue = 0; // Rgb amounts
-    bool reverse = false;            // Threshold
+    bool reverse = false;             // Threshold
     Range redRange{}, greenRange{}, blueRange{};
-    bool grayMode = true;            // ColorFilter: failing pixels grayed, else filled
+    bool grayMode = true; // ColorFilter: failing pixels grayed, else filled
     int grayLevel = 0;
-    std::uint32_t color = 0;         // 0x00BBGGRR: filter fill, overlay colour
+    std::uint32_t color = 0;                                 // 0x00BBGGRR: filter fill, overlay colour
     int direction = 0, width = 1, spacing = 0, lineKind = 0; // Lines
     int leftRight = 0, topBottom = 0;                        // Dots
     int translucency = 255;                                  // overlays: opacity

@@ -13,7 +13,7 @@ class ScriptedEffectPrompts : public CEffectPrompts
 public:
     std::deque<std::optional<std::uint32_t>> chooserAnswers; // nothing = cancelled; none left = cancelled
     std::deque<std::optional<std::uint32_t>> picks;          // nothing = cancelled; none left = cancelled
-    QList<std::uint32_t> chooserStarts; // the initial colour of every chooser opened
+    QList<std::uint32_t> chooserStarts;                      // the initial colour of every chooser opened
     QStringList refusals;
     QWidget* lastOwner = nullptr;
 

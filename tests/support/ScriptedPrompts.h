@@ -18,7 +18,7 @@ public:
     QStringList questions; // "caption|text" of every question asked
     QList<QList<FileFilter>> openFilterLists;
     QList<QList<FileFilter>> saveFilterLists;
-    QStringList lengthyWork;              // `what` of every RunLengthy, in order
+    QStringList lengthyWork;             // `what` of every RunLengthy, in order
     std::function<void()> beforeLengthy; // runs before each piece of lengthy work
 
     std::optional<QString> ChooseOpenFile(const QList<FileFilter>& filters) override
