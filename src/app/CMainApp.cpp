@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 QString appCaption;
@@ -29,8 +30,13 @@ int CMainApp::Run(int argc, char** argv)
         CSplashDlg splash;
         splash.exec();
     }
+    // A file named on the command line (a file manager's "Open with" names one) opens as Open
+    // would, once the window runs; of several names the first.
+    const QStringList files = QApplication::arguments().mid(1);
     {
         CMainDlg mainWindow;
+        if (!files.isEmpty())
+            QTimer::singleShot(0, &mainWindow, [&mainWindow, file = files.first()] { mainWindow.OpenFile(file); });
         mainWindow.exec();
     }
     return 0;

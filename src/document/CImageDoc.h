@@ -94,6 +94,8 @@ public:
 
     // Files.
     bool Open();
+    // As Open() would with `filePath` chosen in its dialog: the save question first, then the read.
+    bool Open(const QString& filePath);
     bool Load(const QString& path);
     bool Save();
     bool SaveAs();
@@ -109,6 +111,7 @@ public:
 
 private:
     bool Fail(DocumentError kind);
+    bool LoadOpened(const QString& filePath);
     // Runs codec work through the owner (off the user-interface thread in the editor).
     void RunLengthy(const QString& what, const std::function<void()>& work);
     // Encodes `state` into the file `target` in the format its extension names; `cause` says why not.

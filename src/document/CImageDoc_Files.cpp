@@ -103,9 +103,17 @@ bool CImageDoc::Open()
     const std::optional<QString> chosen = ownerWindow ? ownerWindow->ChooseOpenFile(OpenFilters()) : std::nullopt;
     if (!chosen)
         return Fail(DocumentError::OpenCancelled);
-    if (!Load(*chosen))
-        return Fail(DocumentError::OpenFailed);
-    return true;
+    return LoadOpened(*chosen);
+}
+
+bool CImageDoc::Open(const QString& filePath)
+{
+    return CloseWithPrompt() && LoadOpened(filePath);
+}
+
+bool CImageDoc::LoadOpened(const QString& filePath)
+{
+    return Load(filePath) || Fail(DocumentError::OpenFailed);
 }
 
 bool CImageDoc::WriteImage(const QString& target, CAtomicFileWriter::Mode mode)

@@ -23,9 +23,22 @@ if(NOT EXISTS "${PREFIX}/share/icons/hicolor/scalable/apps/${icon}.svg")
     message(FATAL_ERROR "the launcher names icon '${icon}', which is not in share/icons/hicolor/scalable/apps")
 endif()
 
+# The picture types a file manager offers the editor for.
+file(STRINGS "${launcher}" types REGEX "^MimeType=")
+string(REPLACE "\\;" ";" types "${types}") # file(STRINGS) escapes the separators
+foreach(type IN ITEMS image/bmp image/jpeg image/gif image/png)
+    if(NOT types MATCHES "[=;]${type};")
+        message(FATAL_ERROR "the launcher does not offer to open ${type}: '${types}'")
+    endif()
+endforeach()
+
 if(BINARY)
-    file(STRINGS "${launcher}" exec REGEX "^Exec=")
-    string(REPLACE "Exec=" "" exec "${exec}")
+    file(STRINGS "${launcher}" command REGEX "^Exec=")
+    # A file manager's "Open with" hands the file over through the field code.
+    if(NOT command MATCHES " %[fF]$")
+        message(FATAL_ERROR "the launcher's '${command}' passes no file to the program")
+    endif()
+    string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${command}")
     set(installed "${PREFIX}/bin/${exec}")
     if(NOT EXISTS "${installed}" OR IS_DIRECTORY "${installed}")
         message(FATAL_ERROR "the launcher runs '${exec}', which is not installed as ${installed}")

@@ -169,7 +169,7 @@ class Session:
         self.display = ":" + number.decode()
         print(f"started Xvfb on {self.display}", flush=True)
 
-    def start_app(self):
+    def start_app(self, *arguments):
         runtime = os.path.join(self.workdir, "runtime")
         os.mkdir(runtime, 0o700)
         # In a sanitizer build, LeakSanitizer reports what libdbus keeps after failing to reach a
@@ -187,7 +187,7 @@ class Session:
                    XDG_CACHE_HOME=os.path.join(self.workdir, "cache"),
                    XDG_DATA_HOME=os.path.join(self.workdir, "data"))
         self.log = open(self.log_path, "wb")
-        self.app = subprocess.Popen([self.binary], cwd=self.workdir, env=env,
+        self.app = subprocess.Popen([self.binary, *arguments], cwd=self.workdir, env=env,
                                     stdout=self.log, stderr=subprocess.STDOUT)
 
     def windows(self):
@@ -274,6 +274,20 @@ class Session:
         if self.app.returncode != 0:
             raise Failure(f"quorvel exited with code {self.app.returncode}")
 
+    def run_named(self, input_path):
+        """Starts the editor as a file manager's "Open with" does: the picture opens after the
+        splash, without a dialog."""
+        self.start_x()
+        self.start_app(input_path)
+        splash = self.wait_for("the splash window", lambda: next(iter(self.windows()), None))
+        self.keys(splash, "Escape")
+        main = self.wait_for("the main window titled with the path given on the command line",
+                             lambda: next((w for w, (name, _, h) in self.windows().items()
+                                           if name == input_path and h > 100), None))
+        self.keys(main, "alt+f")
+        self.xdotool("key", "x")
+        self.wait_for("quorvel to exit after the exit command", lambda: self.app.poll() is not None)
+
     def describe(self):
         if self.app is not None and self.app.poll() is None:
             try:
@@ -323,9 +337,13 @@ def main():
         input_path = os.path.join(workdir, "picture.png")
         picture = test_picture()
         write_png(input_path, WIDTH, HEIGHT, picture)
-        session = Session(binary, workdir)
         try:
+            session = Session(binary, workdir)
             session.run(input_path, picture)
+            session.stop()
+            os.mkdir(os.path.join(workdir, "named"))
+            session = Session(binary, os.path.join(workdir, "named"))
+            session.run_named(input_path)
         except (Failure, subprocess.TimeoutExpired) as error:
             print(f"FAILED: {error}", file=sys.stderr)
             session.describe()
@@ -338,7 +356,8 @@ def main():
             return 1
         finally:
             session.stop()
-    print("the saved files held the inverted, then the grayed picture")
+    print("the saved files held the inverted, then the grayed picture; the picture named on the "
+          "command line opened")
     return 0
 
 
