@@ -15,13 +15,17 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -31,6 +35,15 @@ namespace {
 
 constexpr QRect frameUnits(0, 0, 368, 28);
 constexpr QSize windowUnits(414, 237);
+
+// The one local file a drop carries, or nothing.
+std::optional<QString> DroppedFile(const QMimeData& data)
+{
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return std::nullopt;
+    return urls.first().toLocalFile();
+}
 
 QIcon ApplicationIcon()
 {
@@ -68,6 +81,7 @@ CMainDlg::CMainDlg(QWidget* parent, const QUrl& updateEndpoint)
     popup = std::make_unique<CNotifyPopup>(this);
     setWindowTitle(appCaption);
     LayOut();
+    setAcceptDrops(true);
 
     questions = new CDeferredQuestions(this);
     updateCheck = new CUpdateCheck(
@@ -152,16 +166,15 @@ void CMainDlg::BuildToolbar()
     }
     for (const MainCommand& row : MainCommands()) {
         if (row.button.control != 0)
-            AddButton(row.button, row.id);
+            AddButton(row.button, row.id, row.ButtonToolTip());
     }
 }
 
-void CMainDlg::AddButton(const MainButton& entry, int command)
+void CMainDlg::AddButton(const MainButton& entry, int command, const QString& toolTip)
 {
     const QRect place = DialogUnits::ToPixels(QRect(entry.left, 8, 16, 16));
     const int side = std::max(16, std::min(place.width(), place.height()) - 8);
-    auto* button = new CImageButton(QString::fromLatin1(entry.picture), QSize(side, side),
-                                    QString::fromUtf8(entry.toolTip), client);
+    auto* button = new CImageButton(QString::fromLatin1(entry.picture), QSize(side, side), toolTip, client);
     button->setObjectName(QStringLiteral("button%1").arg(entry.control));
     button->setGeometry(place);
     connect(button, &QAbstractButton::clicked, this, [this, command] { RunCommand(command); });
@@ -228,6 +241,24 @@ void CMainDlg::LayOut()
         frame->setGeometry(0, 0, client->width(), frame->height());
     const int stripHeight = frames[0]->height();
     canvas->setGeometry(0, stripHeight, client->width(), std::max(0, client->height() - stripHeight));
+}
+
+// Anything may be dropped, so that what cannot be opened is refused in words.
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void CMainDlg::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    const std::optional<QString> path = DroppedFile(*event->mimeData());
+    if (!path) {
+        Notify(NoticeKind::Failure, QStringLiteral("文件打开失败"));
+        return;
+    }
+    // After the drop has ended, so the save question does not hold the dragging program.
+    QTimer::singleShot(0, this, [this, file = *path] { OpenFile(file); });
 }
 
 // QDialog's own handling would call reject(), which does nothing here.

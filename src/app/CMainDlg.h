@@ -103,6 +103,10 @@ public:
     // instead of the window's own; null brings the window's own back.
     void SetPrompts(CDocumentPrompts* prompts);
 
+    // Opens `path` as Open does once the user has chosen it: the save question first, the same
+    // texts after. The command line and a file dropped on the window come this way.
+    void OpenFile(const QString& path);
+
     // Runs a command as its menu item, key or button does.
     void RunCommand(int command);
     QAction* MenuAction(int command) const { return actions.value(command); }
@@ -117,6 +121,8 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -128,12 +134,13 @@ private:
     void BindShortcuts();
     void Bind(const QKeySequence& keys, int command);
     void BuildToolbar();
-    void AddButton(const MainButton& entry, int command);
+    void AddButton(const MainButton& entry, int command, const QString& toolTip);
     void LayOut();
     void Run(const MainCommand& row);
 
     // Command handlers.
     void OnOpen();
+    void ReportOpen(bool opened);
     void OnSave();
     void OnSaveAs();
     void OnCloseFile();

@@ -1,5 +1,6 @@
 // The command handlers: guard, call the document or a dialog, report, repaint.
 #include "app/CAboutDlg.h"
+#include "app/CFilePrompts.h"
 #include "app/CMainApp.h"
 #include "app/CMainDlg.h"
 #include "app/MainCommands.h"
@@ -41,8 +42,19 @@ void CMainDlg::Repaint()
 
 void CMainDlg::OnOpen()
 {
+    ReportOpen(Document().Open());
+}
+
+void CMainDlg::OpenFile(const QString& path)
+{
+    if (canvas)
+        ReportOpen(Document().Open(path));
+}
+
+void CMainDlg::ReportOpen(bool opened)
+{
     CImageDoc& doc = Document();
-    if (!doc.Open()) {
+    if (!opened) {
         Notify(NoticeKind::Failure, QStringLiteral("文件打开失败"));
         // Refused at the save question, the open picture stays as the window shows it; otherwise
         // it is closed by now and must leave the caption and the canvas.
@@ -50,6 +62,7 @@ void CMainDlg::OnOpen()
             Repaint();
         return;
     }
+    CFilePrompts::RememberFolderOf(doc.GetPath()); // also for a file dropped or named on the command line
     canvas->SetScrollSizes(QSize(static_cast<int>(doc.GetWidth()), static_cast<int>(doc.GetHeight())));
     Notify(NoticeKind::Success, QStringLiteral("文件打开成功"));
     setWindowTitle(doc.GetPath());

@@ -1,6 +1,7 @@
 #include "app/MainCommands.h"
 
 #include <QKeySequence>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -12,6 +13,17 @@ QString MainCommand::MenuText() const
     if (HasKey())
         return itemText + QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::PortableText);
     return itemText;
+}
+
+QString MainCommand::ButtonToolTip() const
+{
+    if (*button.toolTip != '\0')
+        return QString::fromUtf8(button.toolTip);
+    QString label = QString::fromUtf8(text);
+    label.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+    if (!HasKey())
+        return label;
+    return label + QLatin1Char('(') + QKeySequence(key).toString(QKeySequence::PortableText) + QLatin1Char(')');
 }
 
 std::span<const MainCommand> MainCommands()

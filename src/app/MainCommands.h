@@ -27,7 +27,7 @@ struct MainButton
     int control = 0;
     int left = 0; // dialog units; every button is 16 × 16 at y 8
     const char* picture = nullptr;
-    const char* toolTip = ""; // UTF-8, may be empty
+    const char* toolTip = ""; // UTF-8; empty: the menu text and the bound key
 };
 
 // An effect command runs its dialog. The refusal is shown when no image is loaded, the success
@@ -58,6 +58,9 @@ struct MainCommand
     bool HasKey() const { return key.key() != Qt::Key_unknown; }
     // The item's text with the key label after a tab, where Qt shows it as the key.
     QString MenuText() const;
+    // The button's own tool tip, else the item's text without its mnemonic and with the key that
+    // is really bound, e.g. "矩形区域选择(Ctrl+R)".
+    QString ButtonToolTip() const;
 };
 
 // Every command of the main window, in menu order; the menu, the toolbar and the keys are built

@@ -3,7 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/CAboutDlg.h"
 #include "widgets/CImageButton.h"
@@ -267,4 +271,90 @@ TEST_F(MainWindowTest, AboutRunsFromItsMenuItemAndButton)
     QTest::mouseClick(window->ToolbarButton(1006), Qt::LeftButton);
     EXPECT_EQ(shown, 2);
     EXPECT_TRUE(window->isVisible());
+}
+
+namespace {
+
+// Drops `data` on the main window as a file manager would, then lets the deferred open run.
+void Drop(CMainDlg& window, const QMimeData& data)
+{
+    const QPointF at(window.width() / 2.0, window.height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    QCoreApplication::processEvents();
+}
+
+QMimeData* FilesData(const QStringList& paths)
+{
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    data->setUrls(urls);
+    return data;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, OneDroppedFileOpensAsOpenWouldAfterTheSaveQuestion)
+{
+    const QString first = WritePicture(QStringLiteral("a.png"), 64, 48);
+    const QString second = WritePicture(QStringLiteral("b.png"), 30, 20);
+    OpenPicture(first);
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    const std::unique_ptr<QMimeData> data(FilesData({second}));
+
+    prompts.questionAnswers.push_back(CDocumentPrompts::Answer::Cancel);
+    Drop(*window, *data);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
+    EXPECT_EQ(window->windowTitle(), first);
+    EXPECT_TRUE(Doc().IsModified());
+
+    prompts.questionAnswers.push_back(CDocumentPrompts::Answer::No);
+    Drop(*window, *data);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开成功"));
+    EXPECT_EQ(window->windowTitle(), second);
+    EXPECT_EQ(window->Canvas()->GetScrollSizes(), QSize(30, 20));
+    EXPECT_EQ(prompts.questions.size(), 2);
+    EXPECT_TRUE(prompts.openFilterLists.size() == 1); // only Ctrl+O showed the file dialog
+}
+
+TEST_F(MainWindowTest, DroppingSeveralFilesOrNoFileIsRefusedAsAFailedOpen)
+{
+    const QString first = WritePicture(QStringLiteral("a.png"));
+    const std::unique_ptr<QMimeData> two(FilesData({first, WritePicture(QStringLiteral("b.png"))}));
+    auto text = std::make_unique<QMimeData>();
+    text->setText(first);
+    for (const QMimeData* data :
+         {static_cast<const QMimeData*>(two.get()), static_cast<const QMimeData*>(text.get())}) {
+        Popup().ShowMessage(NoticeKind::Success, QString());
+        Drop(*window, *data);
+        EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
+        EXPECT_FALSE(Doc().IsLoaded());
+    }
+}
+
+TEST_F(MainWindowTest, OpeningANamedFileReportsAsOpen)
+{
+    window->OpenFile(dir.filePath(QStringLiteral("missing.png")));
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开失败"));
+    const QString path = WritePicture(QStringLiteral("a.bmp"));
+    window->OpenFile(path);
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("文件打开成功"));
+    EXPECT_EQ(window->windowTitle(), path);
+    EXPECT_TRUE(prompts.openFilterLists.isEmpty());
+}
+
+TEST_F(MainWindowTest, ToolButtonsNameTheirItemAndTheKeyBoundToIt)
+{
+    const std::pair<int, const char*> tips[] = {{1014, "指针(Ctrl+L)"},
+                                                {1015, "矩形区域选择(Ctrl+R)"},
+                                                {1016, "椭圆区域选择(Ctrl+E)"},
+                                                {1017, "多边形区域选择(Ctrl+P)"},
+                                                {1018, "任意形状区域选择(Ctrl+A)"}};
+    for (const auto& [control, tip] : tips)
+        EXPECT_EQ(window->ToolbarButton(control)->toolTip(), QString::fromUtf8(tip)) << control;
 }
