@@ -5,10 +5,14 @@
 #include "app/CSaveFileDialog.h"
 #include "app/FileFilterText.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -20,6 +24,7 @@ std::unique_ptr<QFileDialog> CFilePrompts::MakeOpenDialog(QWidget* owner, const 
     dialog->setOption(QFileDialog::DontUseNativeDialog); // looks like the save dialog
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setDirectory(StartFolder());
     const QStringList texts = FileFilterText::ToQt(filters);
     dialog->setNameFilters(texts);
     if (!texts.isEmpty())
@@ -32,15 +37,44 @@ std::optional<QString> CFilePrompts::ChooseOpenFile(const QList<FileFilter>& fil
     const std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(owner, filters);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
+    RememberFolderOf(dialog->selectedFiles().first());
     return dialog->selectedFiles().first();
 }
 
 std::optional<QString> CFilePrompts::ChooseSaveFile(const QList<FileFilter>& filters)
 {
     CSaveFileDialog dialog(owner, filters);
+    dialog.setDirectory(StartFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    RememberFolderOf(dialog.selectedFiles().first());
     return FileFilterText::WithKnownExtension(dialog.selectedFiles().first(), dialog.SelectedFilter());
+}
+
+namespace {
+
+// Kept across runs in the user's configuration.
+QSettings Settings()
+{
+    return QSettings(QStringLiteral("Quorvel"), QStringLiteral("Quorvel"));
+}
+
+const QString folderKey = QStringLiteral("dialogs/folder");
+
+} // namespace
+
+QString CFilePrompts::StartFolder()
+{
+    const QString last = Settings().value(folderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+
+void CFilePrompts::RememberFolderOf(const QString& filePath)
+{
+    Settings().setValue(folderKey, QFileInfo(filePath).absolutePath());
 }
 
 CDocumentPrompts::Answer CFilePrompts::AskYesNoCancel(const QString& caption, const QString& text)

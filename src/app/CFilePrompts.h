@@ -25,6 +25,11 @@ public:
     // exception thrown by `work` ends it and goes no further.
     void RunLengthy(const QString& what, const std::function<void()>& work) override;
 
+    // Where both file dialogs start: the folder of the picture opened or saved last (this run or
+    // an earlier one), else the user's Pictures folder, else the home folder.
+    static QString StartFolder();
+    static void RememberFolderOf(const QString& filePath);
+
     // The open dialog as ChooseOpenFile shows it.
     static std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const QList<FileFilter>& filters);
 

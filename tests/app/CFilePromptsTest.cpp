@@ -3,11 +3,15 @@
 #include "app/FileFilterText.h"
 #include "document/CImageDoc.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -69,6 +73,32 @@ TEST(FileDialogFilters, QtFiltersByTheDocumentsPatterns)
         dialog->selectNameFilter(texts.at(i));
         EXPECT_EQ(model->nameFilters(), filters.at(i).pattern.split(QLatin1Char(';'))) << texts.at(i).toStdString();
     }
+}
+
+// Both dialogs start in the folder of the picture opened or saved last; a folder since removed
+// gives way to the user's pictures.
+TEST(FileDialogFolders, BothDialogsStartWhereAPictureWasLastOpenedOrSaved)
+{
+    QTemporaryDir folder;
+    CFilePrompts::RememberFolderOf(folder.filePath(QStringLiteral("a.png")));
+    CFilePrompts prompts(nullptr);
+    QStringList started;
+    QTimer closer; // looks until the dialog runs, notes its folder and closes it
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            started.append(dialog->directory().absolutePath());
+            dialog->reject();
+        }
+    });
+    closer.start();
+    EXPECT_FALSE(prompts.ChooseOpenFile(CImageDoc::OpenFilters()));
+    EXPECT_FALSE(prompts.ChooseSaveFile(CImageDoc::SaveFilters()));
+    EXPECT_EQ(started, QStringList({folder.path(), folder.path()}));
+
+    ASSERT_TRUE(folder.remove());
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    EXPECT_EQ(CFilePrompts::StartFolder(), QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
 }
 
 TEST(FileDialogFilters, SavedNamesGetTheFiltersExtensionUnlessTheyHaveAKnownOne)
