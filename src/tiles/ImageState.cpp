@@ -1,6 +1,7 @@
 #include "tiles/ImageState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -65,11 +66,17 @@ TileShape Choose(int width, int height)
     return best;
 }
 
+std::uint64_t NextSerial()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 } // namespace
 
 ImageState::ImageState(int width, int height, int tileWide, int tileHigh)
-    : w(width), h(height), tileWidth(tileWide), tileHeight(tileHigh), columns(int(TilesFor(width, tileWide))),
-      rows(int(TilesFor(height, tileHigh)))
+    : serial(NextSerial()), w(width), h(height), tileWidth(tileWide), tileHeight(tileHigh),
+      columns(int(TilesFor(width, tileWide))), rows(int(TilesFor(height, tileHigh)))
 {
 }
 

@@ -43,6 +43,10 @@ public:
     // A new state sharing every tile with this one; null when memory is exhausted.
     std::unique_ptr<ImageState> Clone() const;
 
+    // Unique to this state among all made in the process: a cache of what a state shows can tell
+    // a later state from it even at the same address.
+    std::uint64_t Serial() const { return serial; }
+
     int width() const { return w; }
     int height() const { return h; }
     QSize size() const { return {w, h}; }
@@ -78,6 +82,9 @@ public:
 
     // Identity of a tile's storage, for counting the bytes a set of states shares.
     const void* TileId(int column, int row) const { return tile(column, row).get(); }
+    // The tile's storage itself, for caches that must tell it from a later tile at the same address
+    // (a std::weak_ptr to it does).
+    const CTilePool::TilePtr& TileHandle(int column, int row) const { return tile(column, row); }
 
 private:
     ImageState(int width, int height, int tileWidth, int tileHeight);
@@ -94,6 +101,7 @@ private:
         return std::size_t(p.y() - row * tileHeight) * tileWidth + (p.x() - column * tileWidth);
     }
 
+    std::uint64_t serial;
     int w = 0;
     int h = 0;
     int tileWidth = 0;
