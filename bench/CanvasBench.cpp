@@ -13,9 +13,12 @@
 //   cmake --build build-canvas-rel -j2 --target quorvel_canvas_bench
 //   build-canvas-rel/bench/quorvel_canvas_bench
 //
-// Targets, as ratio_to_memcpy: a paint <= 3, a freehand move <= 5.
+// Targets, as ratio_to_memcpy: a paint <= 3, a freehand move <= 5; at a zoom: a repaint fitted to
+// the viewport, at 400 % and at 1/8 <= 3, one zoom step with its repaint <= 3, and the first
+// repaint after a whole-picture effect, fitted, <= 1 against a memcpy of the whole picture.
 #include "BenchSupport.h"
 
+#include "canvas/CCanvasRenderer.h"
 #include "canvas/CDrawView.h"
 
 #include <QCoreApplication>
@@ -172,6 +175,7 @@ void BM_PaintWithEllipse(benchmark::State& state)
     if (!Ready(state, canvas))
         return;
     CDrawView& view = canvas.view;
+    view.ShowActualSize();
     view.SetTool(SelectionKind::None);
     view.doc.selection.Clear();
     view.doc.selection.AddPoint(QPoint(500, 300));
@@ -234,6 +238,7 @@ void BM_FreehandMove(benchmark::State& state)
     if (!Ready(state, canvas))
         return;
     CDrawView& view = canvas.view;
+    view.ShowActualSize();
     BeginStroke(view);
     if (!view.IsDrawing() || view.Track().size() < StrokePoints) {
         state.SkipWithError("the stroke was not recorded");
@@ -256,6 +261,131 @@ void BM_FreehandMove(benchmark::State& state)
     view.SetTool(SelectionKind::None);
 }
 BENCHMARK(BM_FreehandMove)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Readies the canvas fitted to the viewport with nothing selected; false when it is not ready.
+bool Fitted(benchmark::State& state, Canvas& canvas)
+{
+    if (!Ready(state, canvas))
+        return false;
+    canvas.view.doc.selection.Clear();
+    canvas.view.FitToWindow();
+    return true;
+}
+
+// Repaints at a zoom once the reduced copies it reads exist (the paint before the timing made them).
+void PaintAt(benchmark::State& state, CViewGeometry::Zoom zoom)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Ready(state, canvas))
+        return;
+    CDrawView& view = canvas.view;
+    view.doc.selection.Clear();
+    if (zoom.num == 0)
+        view.FitToWindow();
+    else
+        view.ZoomAt(zoom, QPointF(Viewport.width() / 2.0, Viewport.height() / 2.0));
+    view.viewport()->repaint();
+    canvas.counter.paints = 0;
+    TimeAgainstMemcpy(
+        state, [&] { view.viewport()->repaint(); }, [] {}, canvas);
+    view.ShowActualSize();
+}
+
+// Zoom 0/1 stands for fitted to the viewport.
+BENCHMARK_CAPTURE(PaintAt, Fitted, CViewGeometry::Zoom{0, 1})->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(PaintAt, 400Percent, CViewGeometry::Zoom{4, 1})->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(PaintAt, OneHalf, CViewGeometry::Zoom{1, 2})->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(PaintAt, OneEighth, CViewGeometry::Zoom{1, 8})->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The renderer's share of a fitted paint, drawn into an image of the viewport's size.
+void BM_RenderFitted(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Ready(state, canvas))
+        return;
+    const ImageState& picture = canvas.view.doc.CurrentState();
+    const CViewGeometry geometry(picture.size(), CViewGeometry::Fit(picture.size(), Viewport));
+    CCanvasRenderer renderer;
+    QImage buffer(Viewport, QImage::Format_RGB32);
+    buffer.fill(Qt::white);
+    const auto draw = [&] {
+        QPainter painter(&buffer);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        renderer.Draw(painter, picture, geometry, QRect(QPoint(0, 0), Viewport));
+    };
+    draw();
+    canvas.counter.paints = 0;
+    TimeAgainstMemcpy(
+        state, draw, [] {}, canvas);
+}
+BENCHMARK(BM_RenderFitted)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// One step in and the next out from the fitted zoom (state.range(0) == 0: the scroll bars come and
+// go) or from 1/2 (they stay), each with the repaint it causes, as a key press does.
+void BM_ZoomStep(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Fitted(state, canvas))
+        return;
+    CDrawView& view = canvas.view;
+    if (state.range(0) != 0)
+        view.ZoomAt({1, 2}, QPointF(Viewport.width() / 2.0, Viewport.height() / 2.0));
+    view.ZoomIn();
+    view.viewport()->repaint();
+    view.ZoomOut();
+    view.viewport()->repaint();
+    canvas.counter.paints = 0;
+    bool in = true;
+    std::vector<double> handlers;
+    TimeAgainstMemcpy(
+        state,
+        [&] {
+            const auto start = Clock::now();
+            if (in)
+                view.ZoomIn();
+            else
+                view.ZoomOut();
+            handlers.push_back(Seconds(Clock::now() - start));
+            view.viewport()->repaint();
+        },
+        [&] { in = !in; }, canvas);
+    state.counters["handler_ms"] = Median(handlers) * 1e3;
+    view.ShowActualSize();
+}
+BENCHMARK(BM_ZoomStep)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Fitted, the whole picture inverted (untimed), then the repaint that reduces every block again,
+// beside one memcpy of the whole picture.
+void BM_FirstPaintAfterWholeEffect(benchmark::State& state)
+{
+    Canvas& canvas = TheCanvas();
+    if (!Fitted(state, canvas))
+        return;
+    CDrawView& view = canvas.view;
+    view.viewport()->repaint();
+    static bench::CopyBaseline picture(std::size_t(W) * H * 4);
+    std::vector<double> paints, copies;
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.doc.DropNewest();
+        if (!view.doc.ApplyInvert()) {
+            state.SkipWithError("the effect failed");
+            break;
+        }
+        state.ResumeTiming();
+        const auto start = Clock::now();
+        view.viewport()->repaint();
+        paints.push_back(Seconds(Clock::now() - start));
+        copies.push_back(picture.Time());
+        state.SetIterationTime(paints.back());
+    }
+    view.doc.DropNewest();
+    state.counters["ratio_to_picture_memcpy"] = Median(paints) / Median(copies);
+    state.counters["step_ms"] = Median(paints) * 1e3;
+    state.counters["memcpy_ms"] = Median(copies) * 1e3;
+    view.ShowActualSize();
+}
+BENCHMARK(BM_FirstPaintAfterWholeEffect)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

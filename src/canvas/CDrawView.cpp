@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -30,32 +31,50 @@ QPen OutlinePen()
     return QPen(QColor(128, 128, 128), 1, Qt::DotLine, Qt::SquareCap);
 }
 
-// Outlines exactly the border pixels of the half-open rectangle the selection covers: Qt's drawRect
-// would add a column and a row. An empty rectangle selects nothing and shows nothing.
-void DrawRectangle(QPainter& painter, QPoint a, QPoint b)
+// The half-open image rectangle between two corners, as the selection covers it.
+QRect Covered(QPoint a, QPoint b)
 {
-    const int left = std::min(a.x(), b.x());
-    const int right = std::max(a.x(), b.x()) - 1;
-    const int top = std::min(a.y(), b.y());
-    const int bottom = std::max(a.y(), b.y()) - 1;
-    if (right < left || bottom < top)
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QSize(std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
+}
+
+// Outlines exactly the border pixels of the screen pixels that show the selected rectangle: Qt's
+// drawRect would add a column and a row. An empty rectangle selects nothing and shows nothing.
+void DrawRectangle(QPainter& painter, const CViewGeometry& geometry, QPoint a, QPoint b)
+{
+    const QRect area = Covered(a, b);
+    if (area.isEmpty())
         return;
-    const QPoint corners[] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
+    const QRect screen = geometry.ScreenRect(area);
+    const QPoint corners[] = {screen.topLeft(), screen.topRight(), screen.bottomRight(), screen.bottomLeft(),
+                              screen.topLeft()};
     painter.drawPolyline(corners, int(std::size(corners)));
 }
 
-// Inscribed in the same half-open rectangle. Below three pixels across, the selected ellipse fills its
+// Inscribed in the same screen pixels. Below three pixels across, the selected ellipse fills its
 // rectangle, so the rectangle's outline is exact there.
-void DrawEllipse(QPainter& painter, QPoint a, QPoint b)
+void DrawEllipse(QPainter& painter, const CViewGeometry& geometry, QPoint a, QPoint b)
 {
-    const std::int64_t width = std::abs(std::int64_t(a.x()) - b.x());
-    const std::int64_t height = std::abs(std::int64_t(a.y()) - b.y());
-    if (width < 3 || height < 3) {
-        DrawRectangle(painter, a, b);
+    const QRect area = Covered(a, b);
+    const QRect screen = geometry.ScreenRect(area);
+    if (area.width() < 3 || area.height() < 3 || screen.width() < 3 || screen.height() < 3) {
+        DrawRectangle(painter, geometry, a, b);
         return;
     }
-    // Qt's drawEllipse covers width + 1 columns and height + 1 rows of a QRect.
-    painter.drawEllipse(QRectF(std::min(a.x(), b.x()), std::min(a.y(), b.y()), qreal(width - 1), qreal(height - 1)));
+    // Qt's drawEllipse covers width + 1 columns and height + 1 rows of a QRectF.
+    painter.drawEllipse(QRectF(screen.left(), screen.top(), qreal(screen.width() - 1), qreal(screen.height() - 1)));
+}
+
+// Vertices pass through the middle of their pixels on the screen.
+QList<QPoint> OnScreen(const QList<QPoint>& points, const CViewGeometry& geometry)
+{
+    if (geometry.GetZoom() == CViewGeometry::Zoom{1, 1})
+        return points;
+    QList<QPoint> screen;
+    screen.reserve(points.size());
+    for (const QPoint& p : points)
+        screen.append(geometry.ScreenCentre(p));
+    return screen;
 }
 
 bool SegmentMeets(QPoint a, QPoint b, const QRect& area)
@@ -138,6 +157,9 @@ void CDrawView::SetTool(SelectionKind kind)
 
 void CDrawView::SetScrollSizes(QSize total)
 {
+    zoom = {1, 1};
+    if (total.isEmpty())
+        renderer.Clear();
     scrollSize = total;
     UpdateScrollBars();
 }
@@ -147,11 +169,28 @@ QPoint CDrawView::ScrollPosition() const
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
+QSize CDrawView::DeviceSize() const
+{
+    const QSizeF device = QSizeF(viewport()->size()) * Ratio();
+    return {int(std::ceil(device.width())), int(std::ceil(device.height()))};
+}
+
+CViewGeometry CDrawView::Geometry() const
+{
+    return CViewGeometry(QSize(int(doc.GetWidth()), int(doc.GetHeight())), zoom);
+}
+
 void CDrawView::UpdateScrollBars()
 {
-    const QSize visible = viewport()->size();
-    ConfigureBar(*horizontalScrollBar(), scrollSize.width(), visible.width());
-    ConfigureBar(*verticalScrollBar(), scrollSize.height(), visible.height());
+    const QSize total = CViewGeometry(scrollSize, zoom).ContentSize();
+    QSize visible = DeviceSize();
+    // Scroll bars that are showing take room the picture would need without them: when it fits
+    // the whole area, neither is needed.
+    const QSizeF whole = QSizeF(maximumViewportSize()) * Ratio();
+    if (total.width() <= int(whole.width()) && total.height() <= int(whole.height()))
+        visible = visible.expandedTo(total);
+    ConfigureBar(*horizontalScrollBar(), total.width(), visible.width());
+    ConfigureBar(*verticalScrollBar(), total.height(), visible.height());
 }
 
 void CDrawView::resizeEvent(QResizeEvent* event)
@@ -161,24 +200,85 @@ void CDrawView::resizeEvent(QResizeEvent* event)
     UpdateScrollBars();
 }
 
+// Zoom
+
+void CDrawView::ZoomAt(CViewGeometry::Zoom next, QPointF fixedPoint)
+{
+    if (!doc.IsLoaded())
+        return;
+    const QPointF corner = fixedPoint * Ratio();
+    const QPointF under = (QPointF(ScrollPosition()) + corner) / zoom.Value();
+    zoom = next;
+    UpdateScrollBars();
+    const QPoint scroll = CViewGeometry::ScrollKeeping(under, corner, zoom);
+    horizontalScrollBar()->setValue(scroll.x());
+    verticalScrollBar()->setValue(scroll.y());
+    Redraw();
+}
+
+void CDrawView::ZoomIn()
+{
+    ZoomAt(CViewGeometry::StepIn(zoom), QRectF(viewport()->rect()).center());
+}
+
+void CDrawView::ZoomOut()
+{
+    ZoomAt(CViewGeometry::StepOut(zoom), QRectF(viewport()->rect()).center());
+}
+
+void CDrawView::ShowActualSize()
+{
+    ZoomAt({1, 1}, QRectF(viewport()->rect()).center());
+}
+
+void CDrawView::FitToWindow()
+{
+    if (!doc.IsLoaded())
+        return;
+    const QSizeF area = QSizeF(maximumViewportSize()) * Ratio();
+    zoom = CViewGeometry::Fit(QSize(int(doc.GetWidth()), int(doc.GetHeight())),
+                              QSize(int(std::floor(area.width())), int(std::floor(area.height()))));
+    UpdateScrollBars();
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    Redraw();
+}
+
+void CDrawView::wheelEvent(QWheelEvent* event)
+{
+    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    // A wheel's notch is 120; a touchpad sends less at a time, so the steps are counted up.
+    wheelAngle += event->angleDelta().y();
+    for (; wheelAngle >= 120; wheelAngle -= 120)
+        ZoomAt(CViewGeometry::StepIn(zoom), event->position());
+    for (; wheelAngle <= -120; wheelAngle += 120)
+        ZoomAt(CViewGeometry::StepOut(zoom), event->position());
+}
+
 // Painting
 
 // The viewport paints into Qt's backing store, which is already an off-screen buffer presented in
-// one flush, so the frame is composed there directly: a buffer of our own would only add a copy.
+// one flush, so the frame is composed there directly. The painter is set to device pixels.
 void CDrawView::paintEvent(QPaintEvent*)
 {
-    const QSize size = viewport()->size();
+    const QSize size = DeviceSize();
     if (size.isEmpty())
         return;
     QPainter painter(viewport());
+    painter.scale(1 / Ratio(), 1 / Ratio());
     Compose(painter, size);
 }
 
 void CDrawView::Compose(QPainter& painter, QSize size)
 {
     const QRect view(ScrollPosition(), size);
-    const QRect image(0, 0, int(doc.GetWidth()), int(doc.GetHeight()));
-    const QRect visible = doc.IsLoaded() ? view.intersected(image) : QRect();
+    const CViewGeometry geometry = Geometry();
+    const QRect content = doc.IsLoaded() ? QRect(QPoint(0, 0), geometry.ContentSize()) : QRect();
+    const QRect visible = view.intersected(content);
     const QRect covered = visible.translated(-view.topLeft());
 
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -187,7 +287,8 @@ void CDrawView::Compose(QPainter& painter, QSize size)
         painter.fillRect(blank, Qt::white);
     if (visible.isEmpty())
         return;
-    doc.DrawCurrent(painter, covered, visible);
+    if (!renderer.Draw(painter, doc.CurrentState(), geometry, view))
+        painter.fillRect(covered, Qt::white);
 
     painter.translate(-view.topLeft());
     // Clipped to the image as well as to the viewport: the outline never shows on the white beyond it.
@@ -197,39 +298,39 @@ void CDrawView::Compose(QPainter& painter, QSize size)
     painter.setPen(OutlinePen());
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(Qt::white);
-    DrawOutline(painter, visible);
+    DrawOutline(painter, visible, geometry);
 }
 
-void CDrawView::DrawOutline(QPainter& painter, const QRect& visible) const
+void CDrawView::DrawOutline(QPainter& painter, const QRect& visible, const CViewGeometry& geometry) const
 {
     const SelectionKind kind = drawing ? tool : doc.selection.kind;
     const QList<QPoint>& points = doc.selection.points;
     switch (kind) {
     case SelectionKind::Rectangle:
         if (drawing)
-            DrawRectangle(painter, anchor, current);
+            DrawRectangle(painter, geometry, anchor, current);
         else if (points.size() >= 2)
-            DrawRectangle(painter, points[0], points[1]);
+            DrawRectangle(painter, geometry, points[0], points[1]);
         return;
     case SelectionKind::Ellipse:
         if (drawing)
-            DrawEllipse(painter, anchor, current);
+            DrawEllipse(painter, geometry, anchor, current);
         else if (points.size() >= 2)
-            DrawEllipse(painter, points[0], points[1]);
+            DrawEllipse(painter, geometry, points[0], points[1]);
         return;
     case SelectionKind::Polygon:
         if (drawing) {
-            DrawPolyline(painter, track, visible);
+            DrawPolyline(painter, OnScreen(track, geometry), visible);
             if (!track.isEmpty()) {
-                const QPoint band[] = {track.last(), current};
+                const QPoint band[] = {geometry.ScreenCentre(track.last()), geometry.ScreenCentre(current)};
                 DrawPolyline(painter, band, 2, visible);
             }
             return;
         }
-        DrawPolyline(painter, points, visible);
+        DrawPolyline(painter, OnScreen(points, geometry), visible);
         return;
     case SelectionKind::Freeform:
-        DrawPolyline(painter, drawing ? track : points, visible);
+        DrawPolyline(painter, OnScreen(drawing ? track : points, geometry), visible);
         return;
     case SelectionKind::None:
         return;
@@ -238,10 +339,15 @@ void CDrawView::DrawOutline(QPainter& painter, const QRect& visible) const
 
 // Mouse
 
+QPoint CDrawView::ContentPoint(const QMouseEvent* event) const
+{
+    const QPointF device = event->position() * Ratio();
+    return QPoint(int(std::floor(device.x())), int(std::floor(device.y()))) + ScrollPosition();
+}
+
 QPoint CDrawView::ImagePoint(const QMouseEvent* event) const
 {
-    const QPointF client = event->position();
-    return QPoint(int(std::floor(client.x())), int(std::floor(client.y()))) + ScrollPosition();
+    return Geometry().ImagePoint(ContentPoint(event));
 }
 
 bool CDrawView::IsInside(const QMouseEvent* event) const
@@ -282,7 +388,7 @@ void CDrawView::mousePressEvent(QMouseEvent* event)
         PressShape(p, inside);
         break;
     case SelectionKind::Polygon:
-        PressPolygon(p, inside);
+        PressPolygon(p, ContentPoint(event), inside);
         break;
     case SelectionKind::Freeform:
         PressFreeform(p, inside);
@@ -372,7 +478,7 @@ void CDrawView::ReleaseShape(QPoint p, bool inside)
     Reset();
 }
 
-void CDrawView::PressPolygon(QPoint p, bool inside)
+void CDrawView::PressPolygon(QPoint p, QPoint content, bool inside)
 {
     if (!inside) {
         doc.selection.Clear();
@@ -385,9 +491,11 @@ void CDrawView::PressPolygon(QPoint p, bool inside)
         anchor = current = p;
         return;
     }
-    const QPoint first = track.first();
-    if (std::abs(std::int64_t(p.x()) - first.x()) <= CloseDistance &&
-        std::abs(std::int64_t(p.y()) - first.y()) <= CloseDistance)
+    // Measured on the screen, in the desktop's pixels, so that the target is as large at every zoom.
+    const QPoint first = Geometry().ScreenCentre(track.first());
+    const std::int64_t reach = std::lround(CloseDistance * Ratio());
+    if (std::abs(std::int64_t(content.x()) - first.x()) <= reach &&
+        std::abs(std::int64_t(content.y()) - first.y()) <= reach)
         ClosePolygon();
     else
         track.append(p);

@@ -1,3 +1,5 @@
+#include "CanvasFixture.h"
+
 #include "canvas/CDrawView.h"
 #include "selection/SelectionMasks.h"
 #include "support/QtPrinters.h"
@@ -21,27 +23,10 @@ namespace {
 constexpr QRgb Grey = 0xFF808080;
 constexpr QRgb White = 0xFFFFFFFF;
 
-class CDrawViewTest : public ::testing::Test
+class CDrawViewTest : public CanvasFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        view.setFrameShape(QFrame::NoFrame);
-        view.resize(200, 150);
-        view.show();
-    }
-
-    // Opens a photo-like picture and sets the scroll size as the main window does after opening.
-    void Open(int width, int height)
-    {
-        picture = MakePhotoLike(width, height);
-        const QString path = dir.filePath(QStringLiteral("picture.png"));
-        ASSERT_TRUE(picture.save(path, "PNG"));
-        ASSERT_TRUE(view.doc.Load(path));
-        view.SetScrollSizes(picture.size());
-        view.SetTool(SelectionKind::None);
-    }
+    CDrawViewTest() : CanvasFixture(QSize(200, 150)) {}
 
     void Select(SelectionKind kind, const std::vector<QPoint>& points)
     {
@@ -83,10 +68,6 @@ protected:
 
     const QList<QPoint>& Points() const { return view.doc.selection.points; }
     SelectionKind Kind() const { return view.doc.selection.kind; }
-
-    QTemporaryDir dir;
-    CDrawView view;
-    QImage picture;
 };
 
 // Scroll range and mouse coordinates
