@@ -147,6 +147,8 @@ void CMainDlg::BindShortcuts()
     for (const MainCommand& row : MainCommands()) {
         if (row.HasKey())
             Bind(QKeySequence(row.key), row.id);
+        if (row.otherKey.key() != Qt::Key_unknown)
+            Bind(QKeySequence(row.otherKey), row.id);
     }
 }
 

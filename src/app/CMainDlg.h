@@ -74,6 +74,10 @@ public:
         SolidFill = 32791,
         Threshold = 32793,
         About = 32783,
+        ZoomIn = 32794,
+        ZoomOut = 32795,
+        ActualSize = 32796,
+        FitWindow = 32797,
     };
 
     // Asks `updateEndpoint` once whether a newer version exists (an empty address fails at once).
@@ -149,6 +153,11 @@ private:
     void OnRedo();
     void OnCopy();
     void OnInvert();
+    // Zoom says nothing in the popup and does nothing while no picture is open.
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnActualSize();
+    void OnFitWindow();
     void OnEffect(const EffectHandler& effect);
     // Runs the command's effect dialog modally and returns how it ended.
     int ExecEffectDialog(EffectCommand command);

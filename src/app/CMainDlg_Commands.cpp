@@ -141,6 +141,26 @@ void CMainDlg::OnInvert()
     Repaint();
 }
 
+void CMainDlg::OnZoomIn()
+{
+    canvas->ZoomIn();
+}
+
+void CMainDlg::OnZoomOut()
+{
+    canvas->ZoomOut();
+}
+
+void CMainDlg::OnActualSize()
+{
+    canvas->ShowActualSize();
+}
+
+void CMainDlg::OnFitWindow()
+{
+    canvas->FitToWindow();
+}
+
 // The dialog previews by putting states on the document; when it closes, the newest state is its
 // last preview, kept when confirmed and dropped otherwise. A preview whose effect failed never
 // reached the history, so then nothing is dropped (that would take the user's picture) and a

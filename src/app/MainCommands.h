@@ -14,12 +14,14 @@ enum class MainMenu
     File,
     Edit,
     Select,
+    View,
     Effects,
     About,
 };
 
 // Indexed by MainMenu; UTF-8.
-inline constexpr const char* mainMenuTitles[] = {"文件(&F)", "编辑(&E)", "选择(&S)", "特殊处理(&D)", "关于(&A)"};
+inline constexpr const char* mainMenuTitles[] = {"文件(&F)", "编辑(&E)",     "选择(&S)",
+                                                 "查看(&V)", "特殊处理(&D)", "关于(&A)"};
 
 // A command's toolbar button. Control 0: the command has none.
 struct MainButton
@@ -50,8 +52,9 @@ struct MainCommand
     MainMenu menu;
     const char* text; // UTF-8, without the key label
     bool separatorBefore = false;
-    QKeyCombination key = Qt::Key_unknown; // bound to the window; Key_unknown for none
-    const char* keyLabel = nullptr;        // shown instead of the bound key's name
+    QKeyCombination key = Qt::Key_unknown;      // bound to the window; Key_unknown for none
+    QKeyCombination otherKey = Qt::Key_unknown; // a second key bound to the same command
+    const char* keyLabel = nullptr;             // shown instead of the bound key's name
     MainButton button{};
     MainHandler handler;
 

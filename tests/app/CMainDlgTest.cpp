@@ -72,8 +72,9 @@ TEST_F(MainWindowTest, MenuTextsKeepTheirKeyNamesAndSetNoActionShortcut)
     QStringList titles;
     for (QAction* menu : window->MenuBar()->actions())
         titles.append(menu->text());
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("编辑(&E)"), QStringLiteral("选择(&S)"),
-                                   QStringLiteral("特殊处理(&D)"), QStringLiteral("关于(&A)")}));
+    EXPECT_EQ(titles,
+              (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("编辑(&E)"), QStringLiteral("选择(&S)"),
+                           QStringLiteral("查看(&V)"), QStringLiteral("特殊处理(&D)"), QStringLiteral("关于(&A)")}));
 }
 
 TEST_F(MainWindowTest, ResizingKeepsTheStripAsWideAsTheWindowAndTheCanvasBelowIt)

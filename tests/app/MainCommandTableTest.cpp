@@ -16,13 +16,14 @@
 namespace {
 
 // What a command leaves that the user sees: the popup's message, the checked menu items, whether
-// the window is still open and the title of the modal dialog it brought up.
+// the window is still open, the title of the modal dialog it brought up and the canvas's zoom.
 struct Outcome
 {
     QString message;
     QStringList checked;
     bool open = true;
     QString dialog;
+    double zoom = 1;
 
     bool operator==(const Outcome&) const = default;
 };
@@ -30,7 +31,7 @@ struct Outcome
 void PrintTo(const Outcome& o, std::ostream* os)
 {
     *os << "message '" << o.message.toStdString() << "', checked " << o.checked.join(QLatin1Char(',')).toStdString()
-        << (o.open ? ", open" : ", closed") << ", dialog '" << o.dialog.toStdString() << "'";
+        << (o.open ? ", open" : ", closed") << ", dialog '" << o.dialog.toStdString() << "', zoom " << o.zoom;
 }
 
 class MainCommandTableTest : public MainWindowTest, public ::testing::WithParamInterface<std::size_t>
@@ -57,6 +58,7 @@ protected:
                 outcome.checked.append(action->objectName());
         }
         outcome.open = window->isVisible();
+        outcome.zoom = window->Canvas()->GetZoom().Value();
         return outcome;
     }
 
@@ -68,6 +70,8 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         for (QAction* action : window->MenuBar()->findChildren<QAction*>())
             action->setChecked(false);
+        window->Canvas()->ZoomAt({1, 2}, {}); // so that each zoom command changes it
+
         if (window->Popup())
             window->Popup()->ShowMessage(NoticeKind::Warning, QStringLiteral("before"));
     }
@@ -79,6 +83,9 @@ protected:
 TEST_P(MainCommandTableTest, ItsMenuItemButtonAndKeyRunTheCommand)
 {
     const MainCommand& row = Row();
+    // Zoom shows only with a picture, one larger than the window so that fitting changes it.
+    if (row.menu == MainMenu::View)
+        OpenPicture(WritePicture(QStringLiteral("large.png"), 3000, 2000));
     const Outcome nothing = Observe([] {});
     const Outcome expected = Observe([&] { window->RunCommand(row.id); });
     ASSERT_NE(expected, nothing);
@@ -98,6 +105,11 @@ TEST_P(MainCommandTableTest, ItsMenuItemButtonAndKeyRunTheCommand)
         const QKeyCombination key = row.key;
         EXPECT_EQ(Observe([&] { QTest::keyClick(window.get(), key.key(), key.keyboardModifiers()); }), expected)
             << "key";
+    }
+    if (row.otherKey.key() != Qt::Key_unknown) {
+        const QKeyCombination key = row.otherKey;
+        EXPECT_EQ(Observe([&] { QTest::keyClick(window.get(), key.key(), key.keyboardModifiers()); }), expected)
+            << "other key";
     }
 }
 
