@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the release editor on a virtual 1600x900 screen with a generated
-# landscape open and an ellipse selected on it.
+# 6000x3040 landscape (18 megapixels) fitted to the window and an ellipse selected on it.
 #   scripts/screenshot.sh [path/to/quorvel]    (default: builds build-release/src/quorvel)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -80,6 +80,9 @@ with open(sys.argv[1], "wb") as f:
     f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
 EOF
+# As large as a photo: the scene enlarged four times, so that fitting it to the window matters.
+convert "$work/landscape.png" -filter Lanczos -resize 6000x3040! "$work/large.png"
+mv "$work/large.png" "$work/landscape.png"
 
 exec {fd}<> <(:)
 Xvfb -displayfd "$fd" -screen 0 1600x900x24 -nolisten tcp -noreset >/dev/null 2>&1 &
@@ -127,13 +130,17 @@ xdotool type --delay 5 "$work/landscape.png"
 xdotool key Return
 wait_for "the picture to open" bash -c "xdotool getwindowname $main | grep -qF landscape.png"
 
-# The ellipse tool, then a drag across the sun and the hills.
+# Fitted to the window, the ellipse tool, then a drag across the sun and the hills.
 grab() { import -window root "ppm:$1"; }
+grab "$work/unfitted.ppm"
+xdotool windowfocus --sync "$main" key ctrl+9
+changed_from() { grab "$work/now.ppm" && ! cmp -s "$work/now.ppm" "$1"; }
+wait_for "the picture to fit the window" changed_from "$work/unfitted.ppm"
 grab "$work/before.ppm"
 xdotool windowfocus --sync "$main" key ctrl+e
-xdotool mousemove --window "$main" 760 170 mousedown 1
+xdotool mousemove --window "$main" 810 180 mousedown 1
 for step in $(seq 1 20); do
-    xdotool mousemove --window "$main" $((760 + step * 24)) $((170 + step * 16))
+    xdotool mousemove --window "$main" $((810 + step * 26)) $((180 + step * 17))
 done
 xdotool mouseup 1
 

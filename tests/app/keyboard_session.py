@@ -2,6 +2,9 @@
 """Drives the real editor on an X server through the keyboard: open a PNG through the file
 dialog, invert it from the menu, save; open the grayscale dialog from the menu, move its slider
 with the arrow keys, press OK, save again, exit. After each save it checks what the file holds.
+Then it opens a picture wider than the screen from the command line, fits it to the window, drags
+a rectangle over it with the mouse, inverts that and saves: the inverted pixels must be the
+rectangle the drag covered, scaled by the fitted zoom.
 
 Usage: keyboard_session.py PATH_TO_QUORVEL
 
@@ -104,6 +107,68 @@ def read_png(path):
             else:
                 pixels.append(tuple(px[:3]))
     return width, height, pixels
+
+
+# --- BMP, for the large picture: Python reads it fast ------------------------------------------
+
+LARGE_WIDTH, LARGE_HEIGHT = 2400, 1000  # wider than the 1280-pixel screen: fitting shrinks it
+INVERT = bytes(255 - b for b in range(256))
+
+
+def large_rows():
+    """Rows of blue, green, red bytes, as BMP stores them."""
+    return [bytes(v for x in range(LARGE_WIDTH) for v in (x & 255, y & 255, (x + y) & 255))
+            for y in range(LARGE_HEIGHT)]
+
+
+def write_bmp(path, rows):
+    width, height = len(rows[0]) // 3, len(rows)
+    pad = (4 - width * 3 % 4) % 4
+    size = 54 + (width * 3 + pad) * height
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", size, 0, 0, 54))
+        f.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, size - 54, 2835, 2835, 0, 0))
+        for row in reversed(rows):
+            f.write(row + b"\0" * pad)
+
+
+def read_bmp(path):
+    """Rows of blue, green, red bytes of an uncompressed 24- or 32-bit BMP."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] != b"BM":
+        raise Failure(f"{path} is not a BMP file")
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    if bits not in (24, 32) or compression not in (0, 3):
+        raise Failure(f"{path}: unsupported BMP layout ({bits} bits, compression {compression})")
+    step = bits // 8
+    stride = (width * step + 3) // 4 * 4
+    rows = []
+    for y in range(abs(height)):
+        start = offset + y * stride
+        line = data[start:start + width * step]
+        rows.append(line if step == 3 else bytes(b for i, b in enumerate(line) if i % 4 != 3))
+    return rows if height < 0 else rows[::-1]
+
+
+def inverted_box(original, saved):
+    """The bounding box (left, top, right, bottom; exclusive) of the pixels that changed, after
+    checking that every pixel inside it is inverted and none outside changed."""
+    changed = [y for y in range(len(original)) if original[y] != saved[y]]
+    if not changed:
+        raise Failure("no pixel of the large picture changed")
+    top, bottom = changed[0], changed[-1] + 1
+    row = [i // 3 for i in range(len(original[top])) if original[top][i] != saved[top][i]]
+    left, right = row[0], row[-1] + 1
+    for y in range(len(original)):
+        inside = original[y][left * 3:right * 3].translate(INVERT)
+        expected = original[y] if not top <= y < bottom else (
+            original[y][:left * 3] + inside + original[y][right * 3:])
+        if saved[y] != expected:
+            raise Failure(f"row {y} of the large picture is not inverted exactly over the "
+                          f"columns {left}..{right - 1} of rows {top}..{bottom - 1}")
+    return left, top, right, bottom
 
 
 def test_picture():
@@ -267,26 +332,53 @@ class Session:
         check_saved(input_path, [gray_pixel(px, GRAY_LEVEL) for px in inverted],
                     f"grayed at level {GRAY_LEVEL}")
 
-        self.keys(main, "alt+f")
-        self.xdotool("key", "x")
-        self.wait_for("quorvel to exit after the exit command",
-                      lambda: self.app.poll() is not None)
-        if self.app.returncode != 0:
-            raise Failure(f"quorvel exited with code {self.app.returncode}")
+        self.exit(main)
 
     def run_named(self, input_path):
         """Starts the editor as a file manager's "Open with" does: the picture opens after the
         splash, without a dialog."""
+        main = self.open_named(input_path)
+        self.exit(main)
+
+    def open_named(self, input_path):
+        """Starts the editor with a picture's name and returns its main window once it shows it."""
         self.start_x()
         self.start_app(input_path)
         splash = self.wait_for("the splash window", lambda: next(iter(self.windows()), None))
         self.keys(splash, "Escape")
-        main = self.wait_for("the main window titled with the path given on the command line",
+        return self.wait_for("the main window titled with the path given on the command line",
                              lambda: next((w for w, (name, _, h) in self.windows().items()
                                            if name == input_path and h > 100), None))
+
+    def exit(self, main):
         self.keys(main, "alt+f")
         self.xdotool("key", "x")
         self.wait_for("quorvel to exit after the exit command", lambda: self.app.poll() is not None)
+        if self.app.returncode != 0:
+            raise Failure(f"quorvel exited with code {self.app.returncode}")
+
+    def run_large(self, input_path):
+        """Opens a picture wider than the screen, fits it to the window, drags a rectangle with
+        the mouse, inverts it and saves; returns the drag's size on the screen and the width of
+        the window's client area."""
+        original = open(input_path, "rb").read()
+        main = self.open_named(input_path)
+        _, width, height = self.windows()[main]
+        self.keys(main, "ctrl+9")
+        self.keys(main, "ctrl+r")
+        # Well inside the canvas, whatever the heights of the menu and the tool bar.
+        start, end = (width // 5, height // 2), (width // 5 + width // 2, height // 2 + height // 5)
+        self.xdotool("mousemove", "--window", main, str(start[0]), str(start[1]))
+        self.xdotool("mousedown", "1")
+        for i in range(1, 11):
+            self.xdotool("mousemove", "--window", main, str(start[0] + (end[0] - start[0]) * i // 10),
+                         str(start[1] + (end[1] - start[1]) * i // 10))
+        self.xdotool("mouseup", "1")
+        self.keys(main, "alt+d")
+        self.xdotool("key", "Down", "Return")
+        self.save_and_wait(main, input_path, original)
+        self.exit(main)
+        return (end[0] - start[0], end[1] - start[1]), width
 
     def describe(self):
         if self.app is not None and self.app.poll() is None:
@@ -328,6 +420,24 @@ def check_saved(path, expected, what):
                       f"({i % WIDTH}, {i // WIDTH}): {saved[i]}, expected {expected[i]}")
 
 
+def check_fitted_selection(original, saved, drag, window_width):
+    """The inverted rectangle is the dragged one at the fitted zoom: the picture's width over the
+    canvas's, which is the window's less a few pixels of frame."""
+    if len(saved) != LARGE_HEIGHT or len(saved[0]) != LARGE_WIDTH * 3:
+        raise Failure(f"saved large picture is {len(saved[0]) // 3}x{len(saved)}")
+    left, top, right, bottom = inverted_box(original, saved)
+    for canvas_width in range(window_width - 8, window_width + 1):
+        scale = LARGE_WIDTH / canvas_width
+        if abs((right - left) - drag[0] * scale) <= scale + 1 and \
+                abs((bottom - top) - drag[1] * scale) <= scale + 1:
+            print(f"the fitted drag of {drag[0]}x{drag[1]} screen pixels inverted "
+                  f"{right - left}x{bottom - top} picture pixels", flush=True)
+            return
+    raise Failure(f"the drag of {drag[0]}x{drag[1]} screen pixels over a window {window_width} "
+                  f"wide inverted {right - left}x{bottom - top} pixels of the fitted "
+                  f"{LARGE_WIDTH}x{LARGE_HEIGHT} picture")
+
+
 def main():
     if len(sys.argv) != 2:
         print(next(l for l in __doc__.splitlines() if l.startswith("Usage")), file=sys.stderr)
@@ -344,6 +454,14 @@ def main():
             os.mkdir(os.path.join(workdir, "named"))
             session = Session(binary, os.path.join(workdir, "named"))
             session.run_named(input_path)
+            session.stop()
+            os.mkdir(os.path.join(workdir, "large"))
+            large_path = os.path.join(workdir, "large", "large.bmp")
+            rows = large_rows()
+            write_bmp(large_path, rows)
+            session = Session(binary, os.path.join(workdir, "large"))
+            drag, window_width = session.run_large(large_path)
+            check_fitted_selection(rows, read_bmp(large_path), drag, window_width)
         except (Failure, subprocess.TimeoutExpired) as error:
             print(f"FAILED: {error}", file=sys.stderr)
             session.describe()
@@ -357,7 +475,7 @@ def main():
         finally:
             session.stop()
     print("the saved files held the inverted, then the grayed picture; the picture named on the "
-          "command line opened")
+          "command line opened; a rectangle dragged over a fitted large picture inverted its pixels")
     return 0
 
 
