@@ -65,7 +65,6 @@ protected:
         // Device pixels, as the screen shows them.
         return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-
 };
 
 class CanvasZoomGesture : public CanvasZoom, public ::testing::WithParamInterface<std::tuple<Zoom, SelectionKind>>
