@@ -1,6 +1,8 @@
 #pragma once
 
 // Pictures and timing shared by the widget benchmarks.
+#include "CoreSupport.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QImage>
@@ -15,21 +17,6 @@
 #include <vector>
 
 namespace bench {
-
-using Clock = std::chrono::steady_clock;
-
-inline double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-inline double Median(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    return samples[samples.size() / 2];
-}
 
 // Gradients with some noise, so the encoder and the copies see ordinary pixels.
 inline QImage Photo(int width, int height)

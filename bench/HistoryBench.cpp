@@ -3,7 +3,9 @@
 // the image measured in the same run.
 #include "document/CImageDoc.h"
 
+#include "CoreSupport.h"
 #include <QDir>
+
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -19,13 +21,7 @@ constexpr int H = 4000;
 
 QImage Photo()
 {
-    QImage image(W, H, QImage::Format_RGB32);
-    for (int y = 0; y < H; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < W; ++x)
-            row[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
-    }
-    return image;
+    return bench::PatternPhoto(W, H);
 }
 
 const QString& PhotoFile()

@@ -10,6 +10,8 @@
 //   build-rel/bench/quorvel_bench --benchmark_filter=Reduced
 #include "tiles/CReducedCopies.h"
 
+#include "CoreSupport.h"
+
 #include <QImage>
 
 #include <benchmark/benchmark.h>
@@ -25,30 +27,13 @@ constexpr int W = 6000;
 constexpr int H = 4000;
 constexpr int FitLevel = 2; // a quarter: 1500 × 1000 on screen
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double Median(std::vector<double> samples)
-{
-    if (samples.empty())
-        return 0;
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    return samples[samples.size() / 2];
-}
+using bench::Clock;
+using bench::Median;
+using bench::Seconds;
 
 QImage Photo()
 {
-    QImage image(W, H, QImage::Format_RGB32);
-    for (int y = 0; y < H; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < W; ++x)
-            row[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
-    }
-    return image;
+    return bench::PatternPhoto(W, H);
 }
 
 void BM_ReducedCopiesColdPrepare(benchmark::State& state)

@@ -1,0 +1,39 @@
+#pragma once
+
+// Timing and a picture for the benchmarks of the core, which run without a QApplication.
+#include <QImage>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+inline double Median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    return samples[samples.size() / 2];
+}
+
+// A cheap pattern in every channel, for costs that do not depend on what the pixels show.
+inline QImage PatternPhoto(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
+    }
+    return image;
+}
+
+} // namespace bench
