@@ -207,7 +207,7 @@ void CDrawView::ZoomAt(CViewGeometry::Zoom next, QPointF fixedPoint)
     if (!doc.IsLoaded())
         return;
     const QPointF corner = fixedPoint * Ratio();
-    const QPointF under = (QPointF(ScrollPosition()) + corner) / zoom.Value();
+    const QPointF under = Geometry().ImagePosition(QPointF(ScrollPosition()) + corner);
     zoom = next;
     UpdateScrollBars();
     const QPoint scroll = CViewGeometry::ScrollKeeping(under, corner, zoom);
