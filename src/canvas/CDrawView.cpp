@@ -1,5 +1,7 @@
 #include "canvas/CDrawView.h"
 
+#include "canvas/CScrollBarStyle.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -136,6 +138,8 @@ CDrawView::CDrawView(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setAutoFillBackground(false);
     // The polygon's rubber band follows the mouse with no button held.
     viewport()->setMouseTracking(true);
+    horizontalScrollBar()->setStyle(CScrollBarStyle::Instance());
+    verticalScrollBar()->setStyle(CScrollBarStyle::Instance());
     SetScrollSizes(QSize(0, 0));
 }
 
