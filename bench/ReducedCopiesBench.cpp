@@ -1,7 +1,7 @@
 // The reduced copies that draw a 6000 × 4000 photo below 100 %. Cold: the first repaint after a
-// whole-picture effect at fit-to-window, which prepares levels 1 and 2 of every block from tiles
-// nothing has reduced yet, timed beside one memcpy of the picture (96 MB) in the same iteration;
-// the target is ratio_to_memcpy (median over median) <= 1. The mean in the Time column also holds
+// whole-picture effect at fit-to-window, which prepares level 2 of every block (through level 1,
+// not kept) from tiles nothing has reduced yet, timed beside one memcpy of the picture (96 MB) in
+// the same iteration; the target is ratio_to_memcpy (median over median) <= 1. The mean in the Time column also holds
 // the first iteration, which faults in the memory the copies take. Warm: what every later repaint
 // asks, each block of level 2.
 //

@@ -26,14 +26,16 @@
 class CReducedCopies
 {
 public:
-    static constexpr int BlockSide = 128; // image pixels; blocks lie on a grid from (0, 0)
-    static constexpr int MaxLevel = 5;    // 1/32
+    // Image pixels; blocks lie on a grid from (0, 0). Large enough that an exact halving draws a
+    // frame in a few hundred calls, small enough that an edit reduces little beside it again.
+    static constexpr int BlockSide = 256;
+    static constexpr int MaxLevel = 5; // 1/32
     explicit CReducedCopies(std::size_t budgetBytes = std::size_t(256) << 20);
 
     // The picture halved `level` times (1..MaxLevel), the part of block (column, row) of the
     // BlockSide grid: ceil(w / 2^level) x ceil(h / 2^level) RGB32 pixels, where w x h is the part of
-    // the block inside the picture. Computed when missing (from level - 1 of the same block, itself
-    // cached or computed). The QImage shares the cache's pixels (implicitly shared, so it stays
+    // the block inside the picture. Computed when missing, from the highest level below that is
+    // cached, else from the picture. The QImage shares the cache's pixels (implicitly shared, so it stays
     // valid if evicted). A null image when memory is exhausted, or for a level or block outside
     // the picture's.
     QImage Block(const ImageState& state, int level, int column, int row);
@@ -95,8 +97,10 @@ private:
     const Entry* Find(const ImageState& state, int level, int column, int row);
     // The highest level below `level` that is current, as a job to compute the rest.
     Job Plan(const ImageState& state, int level, int column, int row);
-    // Runs the job, adding each level computed to `made` for Store; the top level, null when
-    // memory is exhausted.
+    // Runs the job, adding its top level to `made` for Store and returning it, null when memory is
+    // exhausted. The levels between are not kept: each stays in the processor cache while it is halved
+    // again, and keeping them would write a quarter of the picture more to memory (and fault it
+    // in) for a zoom that may never be asked for; one that is asks for the blocks it shows.
     QImage Run(const ImageState& state, const Job& job, Entries& made);
     // On two threads when there are many; false when memory is exhausted.
     bool RunAll(const ImageState& state, const std::vector<Job>& jobs);
