@@ -40,8 +40,8 @@ void CScrollBarStyle::unpolish(QWidget* widget)
     QProxyStyle::unpolish(widget);
 }
 
-void CScrollBarStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                         QPainter* painter, const QWidget* widget) const
+void CScrollBarStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                                         const QWidget* widget) const
 {
     const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
     if (control != CC_ScrollBar || !bar || option->rect.isEmpty()) {
