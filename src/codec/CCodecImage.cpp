@@ -5,6 +5,7 @@
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
+#include "tiles/CSystemMemory.h"
 #include "tiles/ImageState.h"
 
 #include <QFile>
@@ -129,8 +130,10 @@ void CCodecImage::Load(const QString& path, int format)
         reader.setDecideFormatFromContent(false);
         reader.setAutoTransform(true);
         reader.setAllocationLimit(AllocationLimitMiB);
-        // The header alone decides whether the picture may be decoded at all.
-        if (!Plausible(ClaimedSize(reader, file, format), file.size(), format)) {
+        // The header alone decides whether the picture may be decoded at all, and whether the
+        // memory for it is there.
+        const QSize claimed = ClaimedSize(reader, file, format);
+        if (!Plausible(claimed, file.size(), format) || !CSystemMemory::CanTake(DecodingBytes(claimed))) {
             cause = TooLargeText();
             return;
         }
@@ -163,6 +166,13 @@ bool CCodecImage::OpenRegularFile(const QString& path, QFile& file)
         return false;
     }
     return true;
+}
+
+std::uint64_t CCodecImage::DecodingBytes(QSize size)
+{
+    // The decoded picture, a converted copy of it and the first state's tiles.
+    const std::uint64_t pixels = std::uint64_t(std::max(0, size.width())) * std::uint64_t(std::max(0, size.height()));
+    return 2 * 4 * pixels + ImageState::StorageBytes(size.width(), size.height());
 }
 
 QSize CCodecImage::ClaimedSize(QImageReader& reader, QFile& file, int format)

@@ -6,10 +6,11 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
+#include <memory>
+
 class QFile;
 class QImageReader;
-
-#include <memory>
 
 // The image codec: decodes and encodes BMP, GIF, JPEG and PNG by format number. One object lives
 // for one document operation. Failures are results, never exceptions.
@@ -70,6 +71,8 @@ private:
     // Whether a picture of `size`, as a file's header claims it, may be decoded: within the
     // allocation limit, and no more pixels than `fileBytes` of the format can encode.
     static bool Plausible(QSize size, qint64 fileBytes, int format);
+    // The most memory decoding a picture of `size` into a state takes at once.
+    static std::uint64_t DecodingBytes(QSize size);
     // Reads a BMP so that pixels the file leaves out (a short file, skipped runs) are white, never
     // memory the file did not describe.
     static QImage ReadCovered(QImageReader& reader, QFile& file);

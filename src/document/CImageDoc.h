@@ -119,6 +119,8 @@ private:
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);
+    // Whether the system can give the tiles an effect on the selection writes (see CSystemMemory).
+    bool HasMemoryForEffect() const;
     // Runs `rule` over the selection through the effect pipeline and appends the result.
     bool ApplyEffect(const CEffectPipeline::SpanRule& rule);
     // Where an overlay is laid: the processing rectangle before clipping, so the pattern stays

@@ -5,6 +5,10 @@
 #include "effects/CColorFilter.h"
 #include "effects/COverlayPattern.h"
 #include "effects/ToneRules.h"
+#include "tiles/CSystemMemory.h"
+#include "tiles/CTilePool.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,11 +24,32 @@ bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
         return Fail(DocumentError::EffectWithoutPicture);
     if (selection.kind == SelectionKind::None)
         selection.bounds = {0, 0, std::int32_t(width), std::int32_t(height)};
+    if (!HasMemoryForEffect())
+        return Fail(DocumentError::OutOfMemory);
     const std::size_t depth = undoStack.size();
     PushState(CEffectPipeline::Apply(CurrentState(), selection, rule));
     if (undoStack.size() == depth)
         return Fail(DocumentError::OutOfMemory);
     return true;
+}
+
+bool CImageDoc::HasMemoryForEffect() const
+{
+    // The rectangle is half-open and may lie far outside the picture.
+    const CSelection::Bounds& b = selection.bounds;
+    const auto clamp = [](std::int64_t v, std::uint32_t end) { return int(std::clamp<std::int64_t>(v, 0, end)); };
+    const QRect area(QPoint(clamp(b.left, width), clamp(b.top, height)),
+                     QPoint(clamp(b.right, width) - 1, clamp(b.bottom, height) - 1));
+    if (area.isEmpty())
+        return true;
+    // The new state takes a tile of its own for each tile the selection's rectangle meets; the
+    // pool's free tiles are already the process's.
+    const ImageState::TileRange tiles = CurrentState().TilesMeeting(area);
+    const std::uint64_t count =
+        std::uint64_t(tiles.lastColumn - tiles.firstColumn + 1) * std::uint64_t(tiles.lastRow - tiles.firstRow + 1);
+    const std::uint64_t need = count * CTilePool::TileBytes;
+    const std::uint64_t reused = std::min<std::uint64_t>(need, CTilePool::Shared().FreeBytes());
+    return CSystemMemory::CanTake(need - reused);
 }
 
 CImageDoc::OverlayFrame CImageDoc::OverlayRect() const
