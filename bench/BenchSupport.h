@@ -18,23 +18,6 @@
 
 namespace bench {
 
-// Gradients with some noise, so the encoder and the copies see ordinary pixels.
-inline QImage Photo(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    unsigned noise = 1;
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const int n = int(noise >> 29);
-            row[x] = qRgb(int(127 + 100 * std::sin(x * 0.01)) + n, int(127 + 100 * std::cos(y * 0.013)) + n,
-                          (x + y) * 255 / (width + height));
-        }
-    }
-    return image;
-}
-
 // Two buffers of `bytes`, faulted in, for a memcpy baseline timed beside each step.
 struct CopyBaseline
 {

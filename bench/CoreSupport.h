@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <vector>
 
 namespace bench {
@@ -22,6 +23,23 @@ inline double Median(std::vector<double> samples)
         return 0;
     std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
     return samples[samples.size() / 2];
+}
+
+// Gradients with some noise, so the encoder and the copies see ordinary pixels.
+inline QImage Photo(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    unsigned noise = 1;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int n = int(noise >> 29);
+            row[x] = qRgb(int(127 + 100 * std::sin(x * 0.01)) + n, int(127 + 100 * std::cos(y * 0.013)) + n,
+                          (x + y) * 255 / (width + height));
+        }
+    }
+    return image;
 }
 
 // A cheap pattern in every channel, for costs that do not depend on what the pixels show.

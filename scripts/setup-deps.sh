@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     qt6-translations-l10n fonts-noto-cjk
-    libgif-dev libimagequant-dev
+    libgif-dev libimagequant-dev libzstd-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 # the layering check among the tests
 )
