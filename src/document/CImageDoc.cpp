@@ -1,7 +1,9 @@
 #include "document/CImageDoc.h"
 
 #include "selection/SelectionMasks.h"
+#include "tiles/CSystemMemory.h"
 
+#include <algorithm>
 #include <new>
 #include <unordered_set>
 
@@ -32,7 +34,7 @@ bool CImageDoc::Append(std::unique_ptr<ImageState> state)
     if (!state)
         return false;
     try {
-        // Both stacks can hold every state, so Undo and Redo never allocate.
+        // Both stacks can hold every state, so moving one between them never allocates.
         const std::size_t total = undoStack.size() + redoStack.size() + 1;
         undoStack.reserve(total);
         redoStack.reserve(total);
@@ -40,7 +42,51 @@ bool CImageDoc::Append(std::unique_ptr<ImageState> state)
         return false;
     }
     undoStack.push_back(std::move(state));
+    KeepWithinBudget();
     return true;
+}
+
+void CImageDoc::SetHistoryBudget(std::uint64_t bytes, std::vector<std::string> scratchFolders)
+{
+    // Tiles already in the old scratch file keep it open until the states holding them go.
+    memory = CHistoryMemory(bytes, std::move(scratchFolders));
+    KeepWithinBudget();
+}
+
+void CImageDoc::KeepWithinBudget()
+{
+    if (undoStack.empty())
+        return;
+    // The current state and the one below it (an undo, or a preview's base) stay in memory.
+    std::vector<const ImageState*> kept{undoStack.back().get()};
+    if (undoStack.size() >= 2)
+        kept.push_back(undoStack[undoStack.size() - 2].get());
+    std::vector<ImageState*> older;
+    try {
+        older.reserve(undoStack.size() + redoStack.size());
+        for (std::size_t i = 0; i + 2 < undoStack.size(); ++i)
+            older.push_back(undoStack[i].get());
+        // The far end of the redo stack first, the next redo last.
+        for (const auto& state : redoStack)
+            older.push_back(state.get());
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    memory.Enforce(older, kept);
+}
+
+bool CImageDoc::CanTakeTiles(std::uint64_t tiles)
+{
+    const std::uint64_t need = tiles * CTilePool::TileBytes;
+    return CSystemMemory::CanTake(need - std::min<std::uint64_t>(need, CTilePool::Shared().FreeBytes()));
+}
+
+bool CImageDoc::BringBack(ImageState& state)
+{
+    std::uint64_t missing = 0;
+    for (std::size_t i = 0; i < state.TileCount(); ++i)
+        missing += state.TileAt(i) == nullptr;
+    return missing == 0 || (CanTakeTiles(missing) && state.BringBack());
 }
 
 void CImageDoc::PushState(std::unique_ptr<ImageState> state)
@@ -91,8 +137,11 @@ bool CImageDoc::Undo()
         return Fail(DocumentError::NoPicture);
     if (undoStack.size() <= 1)
         return Fail(DocumentError::AtFirstState);
+    if (!BringBack(*undoStack[undoStack.size() - 2]))
+        return Fail(DocumentError::OutOfMemory);
     redoStack.push_back(std::move(undoStack.back()));
     undoStack.pop_back();
+    KeepWithinBudget();
     return true;
 }
 
@@ -102,8 +151,11 @@ bool CImageDoc::Redo()
         return Fail(DocumentError::NoPicture);
     if (redoStack.empty())
         return Fail(DocumentError::AtLastState);
+    if (!BringBack(*redoStack.back()))
+        return Fail(DocumentError::OutOfMemory);
     undoStack.push_back(std::move(redoStack.back()));
     redoStack.pop_back();
+    KeepWithinBudget();
     return true;
 }
 
@@ -113,6 +165,8 @@ bool CImageDoc::DropNewest()
         return Fail(DocumentError::NoPicture);
     if (undoStack.size() <= 1)
         return Fail(DocumentError::NothingToDrop);
+    if (!BringBack(*undoStack[undoStack.size() - 2]))
+        return Fail(DocumentError::OutOfMemory);
     undoStack.pop_back();
     return true;
 }
@@ -146,8 +200,10 @@ std::size_t CImageDoc::HistoryBytes() const
     for (const auto* stack : {&undoStack, &redoStack}) {
         for (const auto& state : *stack) {
             for (int row = 0; row < state->TileRows(); ++row) {
-                for (int column = 0; column < state->TileColumns(); ++column)
-                    seen.insert(state->TileId(column, row));
+                for (int column = 0; column < state->TileColumns(); ++column) {
+                    if (const void* id = state->TileId(column, row))
+                        seen.insert(id); // not those in the scratch file
+                }
             }
         }
     }

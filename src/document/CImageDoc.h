@@ -6,6 +6,7 @@
 #include "document/FileType.h"
 #include "effects/CEffectPipeline.h"
 #include "selection/CSelection.h"
+#include "tiles/CHistoryMemory.h"
 #include "tiles/ImageState.h"
 
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The open image: a history of whole-image states (undo stack, its top the current state, and a
@@ -67,8 +69,14 @@ public:
 
     std::size_t UndoDepth() const { return undoStack.size(); }
     std::size_t RedoDepth() const { return redoStack.size(); }
-    // Bytes of pixel storage the whole history holds; tiles shared between states count once.
+    // Bytes of pixel storage the whole history holds in memory; tiles shared between states count
+    // once.
     std::size_t HistoryBytes() const;
+    // The memory the history may take before its older steps move to a scratch file in one of
+    // `scratchFolders` (see CHistoryMemory; by default its budget and folders), and the bytes that
+    // file holds.
+    void SetHistoryBudget(std::uint64_t bytes, std::vector<std::string> scratchFolders = {});
+    std::uint64_t ScratchBytes() const { return memory.ScratchBytes(); }
 
     // What the effects apply to; kind None means the whole picture.
     CSelection selection;
@@ -119,6 +127,12 @@ private:
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);
+    // Moves older steps out of memory while the history is over its budget.
+    void KeepWithinBudget();
+    // Brings a state about to be shown back into memory; false when memory is exhausted.
+    static bool BringBack(ImageState& state);
+    // Whether the system can give `tiles` more tiles (the pool's free ones count).
+    static bool CanTakeTiles(std::uint64_t tiles);
     // Whether the system can give the tiles an effect on the selection writes (see CSystemMemory).
     bool HasMemoryForEffect() const;
     // Runs `rule` over the selection through the effect pipeline and appends the result.
@@ -143,4 +157,5 @@ private:
     QString errorCause;
     CDocumentPrompts* ownerWindow = nullptr;
     bool modified = false;
+    CHistoryMemory memory;
 };

@@ -5,8 +5,6 @@
 #include "effects/CColorFilter.h"
 #include "effects/COverlayPattern.h"
 #include "effects/ToneRules.h"
-#include "tiles/CSystemMemory.h"
-#include "tiles/CTilePool.h"
 
 #include <algorithm>
 
@@ -47,9 +45,7 @@ bool CImageDoc::HasMemoryForEffect() const
     const ImageState::TileRange tiles = CurrentState().TilesMeeting(area);
     const std::uint64_t count =
         std::uint64_t(tiles.lastColumn - tiles.firstColumn + 1) * std::uint64_t(tiles.lastRow - tiles.firstRow + 1);
-    const std::uint64_t need = count * CTilePool::TileBytes;
-    const std::uint64_t reused = std::min<std::uint64_t>(need, CTilePool::Shared().FreeBytes());
-    return CSystemMemory::CanTake(need - reused);
+    return CanTakeTiles(count);
 }
 
 CImageDoc::OverlayFrame CImageDoc::OverlayRect() const

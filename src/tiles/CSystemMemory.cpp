@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr std::uint64_t NotPretending = std::numeric_limits<std::uint64_t>::max();
@@ -36,6 +38,13 @@ std::optional<std::uint64_t> CSystemMemory::Available()
     if (told != NotPretending)
         return told;
     return ReadMemAvailable();
+}
+
+std::uint64_t CSystemMemory::Physical()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? std::uint64_t(pages) * std::uint64_t(pageSize) : 0;
 }
 
 bool CSystemMemory::CanTake(std::uint64_t bytes)

@@ -16,6 +16,8 @@ public:
 
     // Bytes the system can give without swapping (MemAvailable), or nullopt where it does not say.
     static std::optional<std::uint64_t> Available();
+    // Physical memory in bytes, 0 where unknown.
+    static std::uint64_t Physical();
     // Whether `bytes` more can be taken and Reserve still be left. True where nothing is known.
     static bool CanTake(std::uint64_t bytes);
 

@@ -74,10 +74,11 @@ void CTilePool::SetLiveLimit(std::size_t bytes)
     liveLimit = bytes;
 }
 
-void CTilePool::Trim()
+void CTilePool::Trim(std::size_t keepBytes)
 {
     std::lock_guard lock(mutex);
-    for (auto* tile : freeTiles)
-        std::free(tile);
-    freeTiles.clear();
+    while (!freeTiles.empty() && freeTiles.size() * TileBytes > keepBytes) {
+        std::free(freeTiles.back());
+        freeTiles.pop_back();
+    }
 }

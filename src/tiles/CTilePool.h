@@ -34,8 +34,8 @@ public:
     // Caps the bytes in use; an Acquire beyond it fails as if memory were exhausted. 0 = no cap.
     // Lets tests exercise the out-of-memory paths deterministically.
     void SetLiveLimit(std::size_t bytes);
-    // Returns the kept free tiles to the system.
-    void Trim();
+    // Returns the kept free tiles to the system, all but `keepBytes` of them.
+    void Trim(std::size_t keepBytes = 0);
 
     ~CTilePool();
 

@@ -1,5 +1,7 @@
 #include "tiles/ImageState.h"
 
+#include "tiles/CSpilledTile.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -139,6 +141,7 @@ std::unique_ptr<ImageState> ImageState::Clone() const
     try {
         std::unique_ptr<ImageState> copy(new ImageState(w, h, tileWidth, tileHeight));
         copy->tiles = tiles;
+        copy->spilled = spilled;
         return copy;
     } catch (const std::bad_alloc&) {
         return {};
@@ -191,6 +194,7 @@ QImage ImageState::ReadRegion(const QRect& region) const
 
 std::uint32_t* ImageState::DetachTile(int column, int row, bool keepPixels)
 {
+    Changing(column, row);
     CTilePool::TilePtr& t = tile(column, row);
     if (t.use_count() == 1)
         return t.get();
@@ -239,6 +243,7 @@ bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
     }
 
     for (Pending& p : pending) {
+        Changing(p.column, p.row);
         if (p.replacement)
             tile(p.column, p.row) = std::move(p.replacement);
         const QRect part = TileRect(p.column, p.row).intersected(area);
@@ -250,4 +255,46 @@ bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
         }
     }
     return true;
+}
+
+// Out of memory
+
+bool ImageState::IsResident() const
+{
+    return std::all_of(tiles.begin(), tiles.end(), [](const CTilePool::TilePtr& t) { return t != nullptr; });
+}
+
+const std::shared_ptr<CSpilledTile>& ImageState::SpilledAt(std::size_t index) const
+{
+    static const std::shared_ptr<CSpilledTile> none;
+    return spilled.empty() ? none : spilled[index];
+}
+
+void ImageState::MoveOut(std::size_t index, std::shared_ptr<CSpilledTile> packed)
+{
+    if (spilled.empty())
+        spilled.resize(tiles.size());
+    spilled[index] = std::move(packed);
+    tiles[index].reset();
+}
+
+bool ImageState::BringBack()
+{
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        if (!tiles[i] && (spilled.empty() || !spilled[i] || !(tiles[i] = spilled[i]->Load(tileWidth))))
+            return false;
+    }
+    return true;
+}
+
+void ImageState::Changing(int column, int row)
+{
+    if (spilled.empty())
+        return;
+    std::shared_ptr<CSpilledTile>& packed = spilled[std::size_t(row) * columns + column];
+    if (packed) {
+        // Changed in place, this copy must not be handed to the states still holding the old pixels.
+        packed->Forget(tile(column, row).get());
+        packed.reset();
+    }
 }

@@ -2,6 +2,8 @@
 
 #include "tiles/CTilePool.h"
 
+class CSpilledTile;
+
 #include <QImage>
 #include <QRect>
 
@@ -86,8 +88,24 @@ public:
     // (a std::weak_ptr to it does).
     const CTilePool::TilePtr& TileHandle(int column, int row) const { return tile(column, row); }
 
+    // Tiles out of memory. A tile may live in the scratch file (see CSpilledTile) instead of, or
+    // besides, memory; everything above reads and writes only states whose tiles are all in memory,
+    // which the history keeps so for the states it shows and changes.
+    bool IsResident() const;
+    std::size_t TileCount() const { return tiles.size(); }
+    // The tile at row-major `index`: in memory (null when not) and in the scratch file (null when not).
+    const CTilePool::TilePtr& TileAt(std::size_t index) const { return tiles[index]; }
+    const std::shared_ptr<CSpilledTile>& SpilledAt(std::size_t index) const;
+    // Lets go of the tile's memory; `packed` holds its pixels.
+    void MoveOut(std::size_t index, std::shared_ptr<CSpilledTile> packed);
+    // Brings every tile back into memory; false when memory is exhausted or the file cannot be read
+    // (the tiles brought back stay).
+    bool BringBack();
+
 private:
     ImageState(int width, int height, int tileWidth, int tileHeight);
+    // The tile's pixels are about to change: the scratch file no longer holds them.
+    void Changing(int column, int row);
     // The tile width for a picture of this size, or 0 when StorageBytes refuses the size.
     static int TileWidthFor(int width, int height);
     // A state whose tiles are private and uninitialised; null when memory is exhausted.
@@ -108,5 +126,6 @@ private:
     int tileHeight = 0;
     int columns = 0;
     int rows = 0;
-    std::vector<CTilePool::TilePtr> tiles; // row-major
+    std::vector<CTilePool::TilePtr> tiles;              // row-major
+    std::vector<std::shared_ptr<CSpilledTile>> spilled; // row-major; empty until a tile moves out
 };
