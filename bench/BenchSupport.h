@@ -18,23 +18,6 @@
 
 namespace bench {
 
-// Two buffers of `bytes`, faulted in, for a memcpy baseline timed beside each step.
-struct CopyBaseline
-{
-    explicit CopyBaseline(std::size_t bytes) : from(bytes, 1), to(bytes, 0) {}
-
-    double Time()
-    {
-        const auto start = Clock::now();
-        std::memcpy(to.data(), from.data(), from.size());
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-        return Seconds(Clock::now() - start);
-    }
-
-    std::vector<char> from, to;
-};
-
 // Counts the paints that reach a widget, to check that each repaint really painted.
 class PaintCounter : public QObject
 {

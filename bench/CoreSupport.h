@@ -3,9 +3,12 @@
 // Timing and a picture for the benchmarks of the core, which run without a QApplication.
 #include <QImage>
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace bench {
@@ -41,6 +44,23 @@ inline QImage Photo(int width, int height)
     }
     return image;
 }
+
+// Two buffers of `bytes`, faulted in, for a memcpy baseline timed beside each step.
+struct CopyBaseline
+{
+    explicit CopyBaseline(std::size_t bytes) : from(bytes, 1), to(bytes, 0) {}
+
+    double Time()
+    {
+        const auto start = Clock::now();
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+        return Seconds(Clock::now() - start);
+    }
+
+    std::vector<char> from, to;
+};
 
 // A cheap pattern in every channel, for costs that do not depend on what the pixels show.
 inline QImage PatternPhoto(int width, int height)

@@ -15,7 +15,9 @@
 // stays bounded and the disk takes the rest.
 //
 // The budget counts the tiles in use in the process (the pool's live bytes): the editor's
-// history holds nearly all of them. Tiles are packed on two threads while the caller waits.
+// history holds nearly all of them. What leaves memory goes back to the system but for one
+// picture's worth the pool keeps for the next step of a preview. Tiles are packed on two threads while the caller
+// waits.
 class CHistoryMemory
 {
 public:

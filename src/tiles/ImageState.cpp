@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -280,11 +282,31 @@ void ImageState::MoveOut(std::size_t index, std::shared_ptr<CSpilledTile> packed
 
 bool ImageState::BringBack()
 {
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-        if (!tiles[i] && (spilled.empty() || !spilled[i] || !(tiles[i] = spilled[i]->Load(tileWidth))))
-            return false;
+    std::atomic<bool> failed{false};
+    // Tiles taken in runs, so each thread reads neighbouring records of the file.
+    constexpr std::size_t Run = 16;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t first = next.fetch_add(Run); first < tiles.size() && !failed; first = next.fetch_add(Run)) {
+            for (std::size_t i = first; i < std::min(first + Run, tiles.size()) && !failed; ++i) {
+                if (!tiles[i] && (spilled.empty() || !spilled[i] || !(tiles[i] = spilled[i]->Load(tileWidth))))
+                    failed = true;
+            }
+        }
+    };
+    std::thread helper;
+    const auto away = std::size_t(std::count(tiles.begin(), tiles.end(), nullptr));
+    if (away >= 2 * Run && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(work);
+        } catch (const std::system_error&) {
+            // This thread brings them all.
+        }
     }
-    return true;
+    work();
+    if (helper.joinable())
+        helper.join();
+    return !failed;
 }
 
 void ImageState::Changing(int column, int row)

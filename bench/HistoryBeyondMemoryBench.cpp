@@ -1,0 +1,123 @@
+// The history beyond memory on a 6000 × 4000 photo-like picture with a budget of 1 GiB: 200
+// whole-picture effects in a row (invert, gray, brightness, RGB, threshold, lines), then undo all
+// 200 and redo all 200, each step checked against the pixels it had. Reported beside one memcpy
+// of the picture in the same run: the mean effect (with its packing), the median and the slowest
+// undo or redo, the peak resident memory of the process against the budget, and the scratch
+// bytes per step against the picture's raw bytes.
+//
+//   build-rel/bench/quorvel_bench --benchmark_filter=HistoryBeyondMemory
+#include "document/CImageDoc.h"
+
+#include "CoreSupport.h"
+
+#include <QHashFunctions>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int W = 6000;
+constexpr int H = 4000;
+constexpr int Steps = 200;
+constexpr std::uint64_t Budget = std::uint64_t(1) << 30;
+
+bool Effect(CImageDoc& doc, int step)
+{
+    switch (step % 6) {
+    case 0:
+        return doc.ApplyInvert();
+    case 1:
+        return doc.ApplyGray(step % 256);
+    case 2:
+        return doc.ApplyBrightness(step % 40 - 20);
+    case 3:
+        return doc.ApplyRgb(step % 30, -(step % 20), 5);
+    case 4:
+        return doc.ApplyThreshold(100 + step % 50, step % 2 == 0);
+    default:
+        return doc.ApplyLines(step % 4, 2, 6, 0x00FF00u, 0, 50);
+    }
+}
+
+// A fingerprint of the current state's pixels, read in place.
+std::size_t Digest(const CImageDoc& doc)
+{
+    const ImageState& state = doc.CurrentState();
+    std::size_t digest = 0;
+    for (std::size_t i = 0; i < state.TileCount(); ++i)
+        digest = qHashBits(state.TileAt(i).get(), CTilePool::TileBytes, digest);
+    return digest;
+}
+
+double PeakResidentBytes()
+{
+    rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) * 1024;
+}
+
+void BM_HistoryBeyondMemory(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.bmp"));
+    bench::Photo(W, H).save(path, "BMP");
+    bench::CopyBaseline picture(std::size_t(W) * H * 4);
+    for (auto _ : state) {
+        CImageDoc doc;
+        doc.SetHistoryBudget(Budget);
+        if (!doc.Load(path)) {
+            state.SkipWithError("the picture could not be opened");
+            return;
+        }
+        std::vector<std::size_t> digests{Digest(doc)};
+        std::vector<double> effects, moves, copies;
+        for (int step = 0; step < Steps; ++step) {
+            const auto start = bench::Clock::now();
+            if (!Effect(doc, step)) {
+                state.SkipWithError("an effect failed");
+                return;
+            }
+            effects.push_back(bench::Seconds(bench::Clock::now() - start));
+            copies.push_back(picture.Time());
+            digests.push_back(Digest(doc));
+        }
+        const double scratchPerStep = double(doc.ScratchBytes()) / Steps;
+        bool same = true;
+        const auto move = [&](bool back, std::size_t expected) {
+            const auto start = bench::Clock::now();
+            const bool moved = back ? doc.Undo() : doc.Redo();
+            moves.push_back(bench::Seconds(bench::Clock::now() - start));
+            copies.push_back(picture.Time());
+            same = same && moved && Digest(doc) == digests[expected];
+        };
+        for (int step = Steps; step > 0; --step)
+            move(true, std::size_t(step - 1));
+        for (int step = 1; step <= Steps; ++step)
+            move(false, std::size_t(step));
+        if (!same)
+            state.SkipWithError("a state came back different");
+        double mean = 0;
+        for (double e : effects)
+            mean += e / effects.size();
+        const double memcpy = bench::Median(copies);
+        state.SetIterationTime(mean);
+        state.counters["effect_mean_to_memcpy"] = mean / memcpy;
+        state.counters["move_median_to_memcpy"] = bench::Median(moves) / memcpy;
+        state.counters["move_slowest_to_memcpy"] = *std::max_element(moves.begin(), moves.end()) / memcpy;
+        state.counters["memcpy_ms"] = memcpy * 1e3;
+        state.counters["peak_rss_MiB"] = PeakResidentBytes() / (1 << 20);
+        state.counters["budget_plus_3_pictures_MiB"] = (double(Budget) + 3.0 * W * H * 4) / (1 << 20);
+        state.counters["scratch_percent_per_step"] = 100 * scratchPerStep / (double(W) * H * 4);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_HistoryBeyondMemory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
