@@ -48,8 +48,7 @@ bool CImageDoc::Append(std::unique_ptr<ImageState> state)
 
 void CImageDoc::SetHistoryBudget(std::uint64_t bytes, std::vector<std::string> scratchFolders)
 {
-    // Tiles already in the old scratch file keep it open until the states holding them go.
-    memory = CHistoryMemory(bytes, std::move(scratchFolders));
+    memory.Configure(bytes, std::move(scratchFolders));
     KeepWithinBudget();
 }
 

@@ -4,7 +4,7 @@
 #include "tiles/CSystemMemory.h"
 #include "tiles/CTileCodec.h"
 
-#include <QByteArray>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <atomic>
@@ -61,9 +61,23 @@ std::uint64_t CHistoryMemory::DefaultBudget()
     return std::clamp<std::uint64_t>(CSystemMemory::Physical() / 4, 512 * MiB, 4096 * MiB);
 }
 
-CHistoryMemory::CHistoryMemory(std::uint64_t budgetBytes, std::vector<std::string> scratchFolders)
-    : budget(budgetBytes), folders(std::move(scratchFolders))
+CHistoryMemory::CHistoryMemory() : budget(DefaultBudget()) {}
+
+CHistoryMemory::~CHistoryMemory()
 {
+    Wait();
+}
+
+void CHistoryMemory::Configure(std::uint64_t budgetBytes, std::vector<std::string> scratchFolders)
+{
+    Wait();
+    job.reset();
+    budget = budgetBytes;
+    folders = std::move(scratchFolders);
+    // Tiles already in the old file keep it open until the states holding them go.
+    file.reset();
+    unavailable = false;
+    full = false;
 }
 
 CScratchFile* CHistoryMemory::File()
@@ -75,76 +89,85 @@ CScratchFile* CHistoryMemory::File()
     return file.get();
 }
 
+void CHistoryMemory::Wait()
+{
+    if (packer.joinable())
+        packer.join();
+}
+
 bool CHistoryMemory::Enforce(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept)
 {
     CTilePool& pool = CTilePool::Shared();
+    // Steps faster than the packing wait for it beyond a picture over the budget.
+    const std::uint64_t slack = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
+    if (job && (job->done || pool.LiveBytes() > budget + slack))
+        Finish(candidates, kept);
     const std::uint64_t live = pool.LiveBytes();
-    if (live <= budget)
-        return true;
-    bool fitted = true;
+    if (job || live <= budget)
+        return !full && !unavailable;
     try {
         const Holders holders = Gather(candidates, kept);
-        // The oldest tiles that free enough, each with the record a state brought back earlier
-        // still has, else packed anew.
-        std::vector<Leaving> leaving;
+        auto next = std::make_unique<Job>();
+        bool moved = false;
         std::uint64_t freed = 0;
         for (const std::uint32_t* tile : holders.order) {
             if (live - freed <= budget)
                 break;
-            const auto& places = holders.of.at(tile);
-            Leaving next{tile, places.front().first->TileWidth(), {}};
-            for (const auto& [state, index] : places) {
-                if (!next.spilled)
-                    next.spilled = state->SpilledAt(index);
-            }
-            leaving.push_back(std::move(next));
             freed += CTilePool::TileBytes;
-        }
-        fitted = Pack(leaving);
-        for (const Leaving& tile : leaving) {
-            if (!tile.spilled)
+            const auto& places = holders.of.at(tile);
+            // Brought back earlier: its record still holds the pixels.
+            std::shared_ptr<CSpilledTile> spilled;
+            for (const auto& [state, index] : places) {
+                if (!spilled)
+                    spilled = state->SpilledAt(index);
+            }
+            if (spilled) {
+                for (const auto& [state, index] : places)
+                    state->MoveOut(index, spilled);
+                moved = true;
                 continue;
-            for (const auto& [state, index] : holders.of.at(tile.pixels))
-                state->MoveOut(index, tile.spilled);
+            }
+            const auto& [state, index] = places.front();
+            next->tiles.push_back(state->TileAt(index));
+            next->widths.push_back(state->TileWidth());
         }
-        // What left memory goes back to the system, but for what the next step of a preview reuses.
-        if (!leaving.empty() && !kept.empty())
+        if (moved && !kept.empty())
             pool.Trim(kept.front()->TileCount() * CTilePool::TileBytes);
-    } catch (const std::bad_alloc&) {
-        fitted = false;
+        if (!next->tiles.empty() && File() && !full) {
+            next->packed.resize(next->tiles.size());
+            job = std::move(next);
+            packer = std::thread([this, handed = job.get()] { Pack(*handed); });
+        }
+    } catch (const std::exception&) {
+        // Out of memory or no thread: this time nothing more leaves memory.
+        job.reset();
     }
-    return fitted;
+    return !full && !unavailable;
 }
 
-bool CHistoryMemory::Pack(std::vector<Leaving>& tiles)
+void CHistoryMemory::Pack(Job& handed)
 {
-    CScratchFile* scratch = File();
-    if (!scratch)
-        return false;
     std::atomic<std::size_t> next{0};
-    std::atomic<bool> failed{false};
     const auto work = [&] {
         std::vector<std::uint8_t> packed;
-        for (std::size_t i = next++; i < tiles.size() && !failed; i = next++) {
-            Leaving& tile = tiles[i];
-            if (tile.spilled)
-                continue;
+        for (std::size_t i = next++; i < handed.tiles.size() && !full; i = next++) {
             std::optional<CScratchFile::Record> record;
-            if (CTileCodec::Pack(tile.pixels, nullptr, CTilePool::PixelsPerTile, tile.width, packed))
-                record = scratch->Write(packed.data(), packed.size());
-            try {
-                if (record)
-                    tile.spilled = std::make_shared<CSpilledTile>(file, *record);
-            } catch (const std::bad_alloc&) {
-                scratch->Free(*record);
-                record.reset();
+            if (CTileCodec::Pack(handed.tiles[i].get(), nullptr, CTilePool::PixelsPerTile, handed.widths[i], packed))
+                record = file->Write(packed.data(), packed.size());
+            if (!record) {
+                full = true; // the file system is full, or memory is exhausted: the rest stays
+                break;
             }
-            // Full, or out of memory: what is packed leaves, the rest stays in memory.
-            failed = failed || !record;
+            try {
+                handed.packed[i] = std::make_shared<CSpilledTile>(file, *record);
+            } catch (const std::bad_alloc&) {
+                file->Free(*record);
+            }
         }
     };
+    // A second thread while there is much to pack: the steps that wait for it are the user's.
     std::thread helper;
-    if (tiles.size() >= 16 && std::thread::hardware_concurrency() > 1) {
+    if (handed.tiles.size() >= 64 && std::thread::hardware_concurrency() > 1) {
         try {
             helper = std::thread(work);
         } catch (const std::system_error&) {
@@ -154,5 +177,26 @@ bool CHistoryMemory::Pack(std::vector<Leaving>& tiles)
     work();
     if (helper.joinable())
         helper.join();
-    return !failed;
+    handed.done = true;
+}
+
+void CHistoryMemory::Finish(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept)
+{
+    Wait();
+    try {
+        const Holders holders = Gather(candidates, kept);
+        for (std::size_t i = 0; i < job->tiles.size(); ++i) {
+            const auto found = holders.of.find(job->tiles[i].get());
+            // A tile now shown, or gone with its states, stays or goes as it is.
+            if (!job->packed[i] || found == holders.of.end())
+                continue;
+            for (const auto& [state, index] : found->second)
+                state->MoveOut(index, job->packed[i]);
+        }
+    } catch (const std::bad_alloc&) {
+        // The tiles stay in memory; their records go with the job.
+    }
+    const std::size_t keep = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
+    job.reset();
+    CTilePool::Shared().Trim(keep);
 }

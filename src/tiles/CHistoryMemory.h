@@ -4,9 +4,11 @@
 #include "tiles/CSpilledTile.h"
 #include "tiles/ImageState.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Keeps the pixels of a history within a budget of memory. Beyond it, the tiles that only older
@@ -14,10 +16,15 @@
 // back (undo, redo) brings its tiles back with ImageState::BringBack. Every step is kept: memory
 // stays bounded and the disk takes the rest.
 //
-// The budget counts the tiles in use in the process (the pool's live bytes): the editor's
-// history holds nearly all of them. What leaves memory goes back to the system but for one
-// picture's worth the pool keeps for the next step of a preview. Tiles are packed on two threads while the caller
-// waits.
+// Packing runs on a thread of its own while the user goes on; the tiles it packed leave memory at
+// the next Enforce. Steps taken faster than it packs wait for it once the history is a picture
+// over its budget. A tile brought back keeps its record, so it leaves again without being packed.
+//
+// The budget counts the tiles in use in the process (the pool's live bytes): the editor's history
+// holds nearly all of them. What leaves memory goes back to the system but for one picture's
+// worth, which the pool keeps for the next step of a preview.
+//
+// One thread (the history's) calls it; the packing thread touches only the tiles handed to it.
 class CHistoryMemory
 {
 public:
@@ -25,34 +32,46 @@ public:
     // the environment, a whole number of MiB, overrides it.
     static std::uint64_t DefaultBudget();
 
-    // `folders`: where the scratch file may go (see CScratchFile::Create), first that works.
-    explicit CHistoryMemory(std::uint64_t budgetBytes = DefaultBudget(), std::vector<std::string> folders = {});
+    CHistoryMemory();
+    ~CHistoryMemory();
+    CHistoryMemory(const CHistoryMemory&) = delete;
+    CHistoryMemory& operator=(const CHistoryMemory&) = delete;
 
+    // The budget and where the scratch file may go (see CScratchFile::Create; the first that
+    // works). Waits for packing under way, whose work is dropped.
+    void Configure(std::uint64_t budgetBytes, std::vector<std::string> scratchFolders);
     std::uint64_t Budget() const { return budget; }
-    // Moves tiles of `candidates` (oldest first) out of memory until the tiles in use fit the
-    // budget; tiles that a `kept` state holds stay. False when the scratch file cannot be made or
-    // is full, with everything that did not fit left in memory.
+
+    // Moves out what was packed since the last call, then, over the budget, hands the oldest tiles
+    // of `candidates` (oldest first) to the packing thread; tiles that a `kept` state holds stay.
+    // Tiles brought back earlier leave at once. False once the scratch file could not be made or
+    // filled up, with everything that did not fit left in memory.
     bool Enforce(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
     // Bytes the scratch file holds.
     std::uint64_t ScratchBytes() const { return file ? file->Bytes() : 0; }
 
 private:
-    // A tile about to leave memory and, once packed, where its pixels are.
-    struct Leaving
+    // Tiles handed to the packing thread: held, so they neither go nor change meanwhile.
+    struct Job
     {
-        const std::uint32_t* pixels;
-        int width;
-        std::shared_ptr<CSpilledTile> spilled;
+        std::vector<CTilePool::TilePtr> tiles;
+        std::vector<int> widths;
+        std::vector<std::shared_ptr<CSpilledTile>> packed; // null where the file took nothing
+        std::atomic<bool> done{false};
     };
 
     // The scratch file, made on first need; null when none can be made.
     CScratchFile* File();
-    // Packs and writes the tiles that have no record yet, on two threads; false when some could
-    // not be written (the file system is full, or memory is exhausted).
-    bool Pack(std::vector<Leaving>& tiles);
+    void Pack(Job& job);
+    // Waits for the job and moves out the tiles it packed that still only `candidates` hold.
+    void Finish(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
+    void Wait();
 
     std::uint64_t budget;
     std::vector<std::string> folders;
     std::shared_ptr<CScratchFile> file;
     bool unavailable = false;
+    std::atomic<bool> full{false};
+    std::unique_ptr<Job> job;
+    std::thread packer;
 };
