@@ -1,12 +1,11 @@
 #include "effects/CEffectPipeline.h"
 
 #include "selection/SelectionMasks.h"
+#include "tiles/TwoThreads.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -140,17 +139,7 @@ std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, con
 
         const std::vector<TileJob> jobs = TilesMeeting(source, area);
         Run run(source, *target, area, coverage, rule);
-        std::thread helper;
-        if (jobs.size() >= ParallelTiles && std::thread::hardware_concurrency() > 1) {
-            try {
-                helper = std::thread([&] { run.Work(jobs); });
-            } catch (const std::system_error&) {
-                // No second thread: this one does all the work.
-            }
-        }
-        run.Work(jobs);
-        if (helper.joinable())
-            helper.join();
+        RunOnTwoThreads(jobs.size() >= ParallelTiles, [&] { run.Work(jobs); });
         return run.Failed() ? nullptr : std::move(target);
     } catch (const std::bad_alloc&) {
         return {};

@@ -3,6 +3,7 @@
 #include "tiles/CSpilledTile.h"
 #include "tiles/CSystemMemory.h"
 #include "tiles/CTileCodec.h"
+#include "tiles/TwoThreads.h"
 
 #include <QtGlobal>
 
@@ -10,8 +11,6 @@
 #include <atomic>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -166,17 +165,7 @@ void CHistoryMemory::Pack(Job& handed)
         }
     };
     // A second thread while there is much to pack: the steps that wait for it are the user's.
-    std::thread helper;
-    if (handed.tiles.size() >= 64 && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error&) {
-            // This thread packs them all.
-        }
-    }
-    work();
-    if (helper.joinable())
-        helper.join();
+    RunOnTwoThreads(handed.tiles.size() >= 64, work);
     handed.done = true;
 }
 

@@ -1,10 +1,10 @@
 #include "tiles/CReducedCopies.h"
 
+#include "tiles/TwoThreads.h"
+
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -413,17 +413,7 @@ bool CReducedCopies::RunAll(const ImageState& state, const std::vector<Job>& job
             failed = true;
         }
     };
-    std::thread helper;
-    if (jobs.size() >= ParallelBlocks && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error&) {
-            // No second thread: this one does all the work.
-        }
-    }
-    work();
-    if (helper.joinable())
-        helper.join();
+    RunOnTwoThreads(jobs.size() >= ParallelBlocks, work);
     return !failed;
 }
 

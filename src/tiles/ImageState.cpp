@@ -1,13 +1,12 @@
 #include "tiles/ImageState.h"
 
 #include "tiles/CSpilledTile.h"
+#include "tiles/TwoThreads.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -294,18 +293,7 @@ bool ImageState::BringBack()
             }
         }
     };
-    std::thread helper;
-    const auto away = std::size_t(std::count(tiles.begin(), tiles.end(), nullptr));
-    if (away >= 2 * Run && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error&) {
-            // This thread brings them all.
-        }
-    }
-    work();
-    if (helper.joinable())
-        helper.join();
+    RunOnTwoThreads(std::size_t(std::count(tiles.begin(), tiles.end(), nullptr)) >= 2 * Run, work);
     return !failed;
 }
 
