@@ -25,6 +25,8 @@ import zlib
 
 TIMEOUT = 60.0
 POLL = 0.05
+# How long one exit command may take before it is given again.
+EXIT_WAIT = 10
 WIDTH, HEIGHT = 40, 30
 GRAY_LEVEL = 5  # presses of the right arrow on the grayscale dialog's slider
 
@@ -351,9 +353,23 @@ class Session:
                                            if name == input_path and h > 100), None))
 
     def exit(self, main):
-        self.keys(main, "alt+f")
-        self.xdotool("key", "x")
-        self.wait_for("quorvel to exit after the exit command", lambda: self.app.poll() is not None)
+        # Keys that arrive while the editor still finishes the step before (a large picture just
+        # saved is read back) can be lost, so the command is given again until the editor ends;
+        # four times, as a lost x after its menu opened makes the next alt+f close the menu.
+        print("waiting for quorvel to exit after the exit command", flush=True)
+        for _ in range(4):
+            try:
+                self.keys(main, "alt+f")
+                self.xdotool("key", "x")
+            except Failure:
+                pass  # the window went while the keys were sent: the editor is ending
+            settle = min(time.monotonic() + EXIT_WAIT, self.deadline)
+            while self.app.poll() is None and time.monotonic() < settle:
+                time.sleep(POLL)
+            if self.app.poll() is not None:
+                break
+        if self.app.poll() is None:
+            raise Failure("quorvel did not exit after the exit command, given four times")
         if self.app.returncode != 0:
             raise Failure(f"quorvel exited with code {self.app.returncode}")
 
