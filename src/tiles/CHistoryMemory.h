@@ -40,7 +40,6 @@ public:
     // The budget and where the scratch file may go (see CScratchFile::Create; the first that
     // works). Waits for packing under way, whose work is dropped.
     void Configure(std::uint64_t budgetBytes, std::vector<std::string> scratchFolders);
-    std::uint64_t Budget() const { return budget; }
 
     // Moves out what was packed since the last call, then, over the budget, hands the oldest tiles
     // of `candidates` (oldest first) to the packing thread; tiles that a `kept` state holds stay.

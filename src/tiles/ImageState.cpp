@@ -260,11 +260,6 @@ bool ImageState::WriteRegion(const QImage& image, QPoint topLeft)
 
 // Out of memory
 
-bool ImageState::IsResident() const
-{
-    return std::all_of(tiles.begin(), tiles.end(), [](const CTilePool::TilePtr& t) { return t != nullptr; });
-}
-
 const std::shared_ptr<CSpilledTile>& ImageState::SpilledAt(std::size_t index) const
 {
     static const std::shared_ptr<CSpilledTile> none;

@@ -91,7 +91,6 @@ public:
     // Tiles out of memory. A tile may live in the scratch file (see CSpilledTile) instead of, or
     // besides, memory; everything above reads and writes only states whose tiles are all in memory,
     // which the history keeps so for the states it shows and changes.
-    bool IsResident() const;
     std::size_t TileCount() const { return tiles.size(); }
     // The tile at row-major `index`: in memory (null when not) and in the scratch file (null when not).
     const CTilePool::TilePtr& TileAt(std::size_t index) const { return tiles[index]; }
