@@ -83,12 +83,12 @@ std::optional<CScratchFile::Record> CScratchFile::Write(const std::uint8_t* data
 {
     if (size > UINT32_MAX)
         return std::nullopt;
-    const Record record{end.fetch_add(size), std::uint32_t(size)};
+    const Record record{end.fetch_add(Room(size)), std::uint32_t(size)};
     if (!WriteAll(fd, data, size, record.offset)) {
         Punch(record); // whatever part reached the disk
         return std::nullopt;
     }
-    held += size;
+    held += Room(size);
     return record;
 }
 
@@ -109,12 +109,12 @@ bool CScratchFile::Read(const Record& record, std::uint8_t* out) const
 void CScratchFile::Free(const Record& record)
 {
     Punch(record);
-    held -= record.size;
+    held -= Room(record.size);
 }
 
 void CScratchFile::Punch(const Record& record) const
 {
     // Where the file system cannot punch, the room stays taken until the process ends.
     if (record.size != 0)
-        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(record.offset), off_t(record.size));
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(record.offset), off_t(Room(record.size)));
 }

@@ -36,7 +36,7 @@ public:
     bool Read(const Record& record, std::uint8_t* out) const;
     // Gives the record's room back to the file system.
     void Free(const Record& record);
-    // Bytes of the records written and not freed.
+    // Bytes of the records written and not freed, each rounded up to whole blocks.
     std::uint64_t Bytes() const { return held.load(); }
     // The open file, for checks of who can reach it.
     int Descriptor() const { return fd; }
@@ -44,6 +44,11 @@ public:
     static std::vector<std::string> DefaultFolders();
 
 private:
+    // Records start on whole blocks, so that freeing one gives back all of its room: a block
+    // shared with a neighbour could only be punched once both were free.
+    static constexpr std::uint64_t Block = 4096;
+    static std::uint64_t Room(std::uint64_t size) { return (size + Block - 1) & ~(Block - 1); }
+
     explicit CScratchFile(int descriptor) : fd(descriptor) {}
     void Punch(const Record& record) const;
 
