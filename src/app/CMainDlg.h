@@ -171,6 +171,8 @@ private:
     void Notify(NoticeKind kind, const QString& text);
     // Reports the outcome of a document operation that leaves its reason in errorText.
     void Report(bool done, const QString& success);
+    // Says, once a picture, that the history gave up its oldest steps for want of disk.
+    void WarnOfDroppedSteps();
     // Brings scroll sizes and caption in line with an emptied document (it empties itself when a
     // written file cannot be read back) and repaints the canvas.
     void Repaint();

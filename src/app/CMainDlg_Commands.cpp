@@ -30,6 +30,12 @@ void CMainDlg::Report(bool done, const QString& success)
         Notify(NoticeKind::Failure, Document().GetErrorText());
 }
 
+void CMainDlg::WarnOfDroppedSteps()
+{
+    if (Document().TakeDroppedStepsNotice())
+        Notify(NoticeKind::Warning, QStringLiteral("磁盘空间不足,最早的几步操作已无法撤消"));
+}
+
 void CMainDlg::Repaint()
 {
     if (!Document().IsLoaded()) {
@@ -112,6 +118,7 @@ void CMainDlg::OnUndo()
 {
     if (Guard(QStringLiteral("没有打开任何文件,无法实现撤消操作")))
         Report(Document().Undo(), QStringLiteral("撤消成功"));
+    WarnOfDroppedSteps();
     Repaint();
 }
 
@@ -119,6 +126,7 @@ void CMainDlg::OnRedo()
 {
     if (Guard(QStringLiteral("没有打开任何文件,无法实现重复操作")))
         Report(Document().Redo(), QStringLiteral("重复成功"));
+    WarnOfDroppedSteps();
     Repaint();
 }
 
@@ -138,6 +146,7 @@ void CMainDlg::OnInvert()
         else
             Notify(NoticeKind::Failure, QStringLiteral("反色处理失败"));
     }
+    WarnOfDroppedSteps();
     Repaint();
 }
 
@@ -170,16 +179,18 @@ void CMainDlg::OnEffect(const EffectHandler& effect)
     const EffectCommand command = effect.command;
     if (Guard(QString::fromUtf8(effect.refusal))) {
         CImageDoc& doc = Document();
-        const std::size_t depth = doc.UndoDepth();
+        // Told by the state shown, not the depth: making room may give up the oldest step.
+        const ImageState* before = &doc.CurrentState();
         const std::optional<int> result =
             effectDialogs ? effectDialogs(*this, command) : std::optional<int>(ExecEffectDialog(command));
         // The dialog is modal: nothing but its previews can have changed the history meanwhile.
-        const bool previewed = doc.UndoDepth() == depth + 1;
+        const bool previewed = &doc.CurrentState() != before;
         if (result && *result == CEffectDlg::Confirmed)
             Report(previewed, QString::fromUtf8(effect.success));
         else if (result && previewed)
             doc.DropNewest();
     }
+    WarnOfDroppedSteps();
     Repaint();
 }
 

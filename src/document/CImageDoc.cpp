@@ -52,26 +52,75 @@ void CImageDoc::SetHistoryBudget(std::uint64_t bytes, std::vector<std::string> s
     KeepWithinBudget();
 }
 
+void CImageDoc::SplitForBudget(std::vector<ImageState*>& older, std::vector<const ImageState*>& kept) const
+{
+    // The current state and the one below it (an undo, or a preview's base) stay in memory.
+    kept.assign(1, undoStack.back().get());
+    if (undoStack.size() >= 2)
+        kept.push_back(undoStack[undoStack.size() - 2].get());
+    older.clear();
+    older.reserve(undoStack.size() + redoStack.size());
+    for (std::size_t i = 0; i + 2 < undoStack.size(); ++i)
+        older.push_back(undoStack[i].get());
+    // The far end of the redo stack first, the next redo last.
+    for (const auto& state : redoStack)
+        older.push_back(state.get());
+}
+
+bool CImageDoc::DropOldest()
+{
+    if (undoStack.size() > 2)
+        undoStack.erase(undoStack.begin());
+    else if (!redoStack.empty())
+        redoStack.erase(redoStack.begin());
+    else
+        return false;
+    return true;
+}
+
 void CImageDoc::KeepWithinBudget()
 {
     if (undoStack.empty())
         return;
-    // The current state and the one below it (an undo, or a preview's base) stay in memory.
-    std::vector<const ImageState*> kept{undoStack.back().get()};
-    if (undoStack.size() >= 2)
-        kept.push_back(undoStack[undoStack.size() - 2].get());
     std::vector<ImageState*> older;
+    std::vector<const ImageState*> kept;
     try {
-        older.reserve(undoStack.size() + redoStack.size());
-        for (std::size_t i = 0; i + 2 < undoStack.size(); ++i)
-            older.push_back(undoStack[i].get());
-        // The far end of the redo stack first, the next redo last.
-        for (const auto& state : redoStack)
-            older.push_back(state.get());
+        SplitForBudget(older, kept);
+        bool dropped = false;
+        while (!memory.Enforce(older, kept) && DropOldest()) {
+            dropped = true;
+            SplitForBudget(older, kept);
+        }
+        if (dropped) {
+            stepsDropped = true;
+            CTilePool::Shared().Trim(CurrentState().TileCount() * CTilePool::TileBytes);
+        }
     } catch (const std::bad_alloc&) {
-        return;
     }
-    memory.Enforce(older, kept);
+}
+
+bool CImageDoc::TakeDroppedStepsNotice()
+{
+    if (!stepsDropped || droppedSaid)
+        return false;
+    droppedSaid = true;
+    return true;
+}
+
+void CImageDoc::PrefetchNext(bool undoing)
+{
+    ImageState* next = nullptr;
+    if (undoing && undoStack.size() >= 2)
+        next = undoStack[undoStack.size() - 2].get();
+    else if (!undoing && !redoStack.empty())
+        next = redoStack.back().get();
+    if (!next)
+        return;
+    std::uint64_t missing = 0;
+    for (std::size_t i = 0; i < next->TileCount(); ++i)
+        missing += next->TileAt(i) == nullptr;
+    if (missing != 0 && CanTakeTiles(missing))
+        memory.Prefetch(*next);
 }
 
 bool CImageDoc::CanTakeTiles(std::uint64_t tiles)
@@ -82,6 +131,7 @@ bool CImageDoc::CanTakeTiles(std::uint64_t tiles)
 
 bool CImageDoc::BringBack(ImageState& state)
 {
+    memory.Settle();
     std::uint64_t missing = 0;
     for (std::size_t i = 0; i < state.TileCount(); ++i)
         missing += state.TileAt(i) == nullptr;
@@ -141,6 +191,7 @@ bool CImageDoc::Undo()
     redoStack.push_back(std::move(undoStack.back()));
     undoStack.pop_back();
     KeepWithinBudget();
+    PrefetchNext(true);
     return true;
 }
 
@@ -155,6 +206,7 @@ bool CImageDoc::Redo()
     undoStack.push_back(std::move(redoStack.back()));
     redoStack.pop_back();
     KeepWithinBudget();
+    PrefetchNext(false);
     return true;
 }
 
@@ -172,6 +224,7 @@ bool CImageDoc::DropNewest()
 
 void CImageDoc::ForgetHistory()
 {
+    memory.Settle();
     if (undoStack.size() > 1)
         undoStack.erase(undoStack.begin(), undoStack.end() - 1);
     redoStack.clear();
@@ -179,6 +232,7 @@ void CImageDoc::ForgetHistory()
 
 void CImageDoc::Clear()
 {
+    memory.Settle();
     typeCode = static_cast<std::uint32_t>(FileType::None);
     while (!undoStack.empty())
         undoStack.pop_back();
@@ -191,10 +245,13 @@ void CImageDoc::Clear()
     errorText.clear();
     errorCause.clear();
     modified = false;
+    stepsDropped = false;
+    droppedSaid = false;
 }
 
 std::size_t CImageDoc::HistoryBytes() const
 {
+    memory.Settle();
     std::unordered_set<const void*> seen;
     for (const auto* stack : {&undoStack, &redoStack}) {
         for (const auto& state : *stack) {

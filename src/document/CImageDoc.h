@@ -77,6 +77,9 @@ public:
     // file holds.
     void SetHistoryBudget(std::uint64_t bytes, std::vector<std::string> scratchFolders = {});
     std::uint64_t ScratchBytes() const { return memory.ScratchBytes(); }
+    // True once after the history had to give up its oldest steps to stay within its budget,
+    // because the scratch file's disk was full or no scratch file could be made.
+    bool TakeDroppedStepsNotice();
 
     // What the effects apply to; kind None means the whole picture.
     CSelection selection;
@@ -127,10 +130,17 @@ private:
     // Puts a state on top of the undo stack; false, with nothing changed, for a null state or
     // when memory is exhausted.
     bool Append(std::unique_ptr<ImageState> state);
-    // Moves older steps out of memory while the history is over its budget.
+    // Moves older steps out of memory while the history is over its budget; where the disk takes
+    // no more, gives up the oldest steps.
     void KeepWithinBudget();
+    // The states that may leave memory, oldest first, and those that stay.
+    void SplitForBudget(std::vector<ImageState*>& older, std::vector<const ImageState*>& kept) const;
+    // Forgets the oldest state but the current one and the one below it; false when none is left.
+    bool DropOldest();
+    // Brings the state the next undo or redo goes to back into memory meanwhile.
+    void PrefetchNext(bool undoing);
     // Brings a state about to be shown back into memory; false when memory is exhausted.
-    static bool BringBack(ImageState& state);
+    bool BringBack(ImageState& state);
     // Whether the system can give `tiles` more tiles (the pool's free ones count).
     static bool CanTakeTiles(std::uint64_t tiles);
     // Whether the system can give the tiles an effect on the selection writes (see CSystemMemory).
@@ -157,5 +167,7 @@ private:
     QString errorCause;
     CDocumentPrompts* ownerWindow = nullptr;
     bool modified = false;
-    CHistoryMemory memory;
+    bool stepsDropped = false;
+    bool droppedSaid = false;
+    mutable CHistoryMemory memory; // mutable: reading the history waits for a state being brought back
 };

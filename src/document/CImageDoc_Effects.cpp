@@ -24,10 +24,10 @@ bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
         selection.bounds = {0, 0, std::int32_t(width), std::int32_t(height)};
     if (!HasMemoryForEffect())
         return Fail(DocumentError::OutOfMemory);
-    const std::size_t depth = undoStack.size();
-    PushState(CEffectPipeline::Apply(CurrentState(), selection, rule));
-    if (undoStack.size() == depth)
+    // Not measured by the depth: making room may give up the oldest step.
+    if (!Append(CEffectPipeline::Apply(CurrentState(), selection, rule)))
         return Fail(DocumentError::OutOfMemory);
+    modified = true;
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -64,11 +65,13 @@ CHistoryMemory::CHistoryMemory() : budget(DefaultBudget()) {}
 
 CHistoryMemory::~CHistoryMemory()
 {
+    Settle();
     Wait();
 }
 
 void CHistoryMemory::Configure(std::uint64_t budgetBytes, std::vector<std::string> scratchFolders)
 {
+    Settle();
     Wait();
     job.reset();
     budget = budgetBytes;
@@ -94,54 +97,81 @@ void CHistoryMemory::Wait()
         packer.join();
 }
 
+void CHistoryMemory::Prefetch(ImageState& state)
+{
+    Settle();
+    try {
+        prefetcher = std::thread([&state] { state.BringBack(); });
+    } catch (const std::system_error&) {
+        // No thread: the undo or redo brings it back itself.
+    }
+}
+
+void CHistoryMemory::Settle()
+{
+    if (prefetcher.joinable())
+        prefetcher.join();
+}
+
 bool CHistoryMemory::Enforce(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept)
 {
+    Settle();
     CTilePool& pool = CTilePool::Shared();
     // Steps faster than the packing wait for it beyond a picture over the budget.
     const std::uint64_t slack = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
     if (job && (job->done || pool.LiveBytes() > budget + slack))
         Finish(candidates, kept);
-    const std::uint64_t live = pool.LiveBytes();
-    if (job || live <= budget)
-        return !full && !unavailable;
+    if (full && file && file->Bytes() < bytesWhenFull)
+        full = false; // states given up freed room
+    if (job || pool.LiveBytes() <= budget)
+        return true;
     try {
-        const Holders holders = Gather(candidates, kept);
-        auto next = std::make_unique<Job>();
-        bool moved = false;
-        std::uint64_t freed = 0;
-        for (const std::uint32_t* tile : holders.order) {
-            if (live - freed <= budget)
-                break;
-            freed += CTilePool::TileBytes;
-            const auto& places = holders.of.at(tile);
-            // Brought back earlier: its record still holds the pixels.
-            std::shared_ptr<CSpilledTile> spilled;
-            for (const auto& [state, index] : places) {
-                if (!spilled)
-                    spilled = state->SpilledAt(index);
-            }
-            if (spilled) {
-                for (const auto& [state, index] : places)
-                    state->MoveOut(index, spilled);
-                moved = true;
-                continue;
-            }
-            const auto& [state, index] = places.front();
-            next->tiles.push_back(state->TileAt(index));
-            next->widths.push_back(state->TileWidth());
-        }
-        if (moved && !kept.empty())
-            pool.Trim(kept.front()->TileCount() * CTilePool::TileBytes);
-        if (!next->tiles.empty() && File() && !full) {
-            next->packed.resize(next->tiles.size());
-            job = std::move(next);
-            packer = std::thread([this, handed = job.get()] { Pack(*handed); });
-        }
+        Start(candidates, kept);
     } catch (const std::exception&) {
         // Out of memory or no thread: this time nothing more leaves memory.
         job.reset();
     }
-    return !full && !unavailable;
+    if (job && pool.LiveBytes() > budget + slack)
+        Finish(candidates, kept);
+    return job || pool.LiveBytes() <= budget + slack || (!full && !unavailable);
+}
+
+void CHistoryMemory::Start(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept)
+{
+    CTilePool& pool = CTilePool::Shared();
+    const std::uint64_t live = pool.LiveBytes();
+    const Holders holders = Gather(candidates, kept);
+    auto next = std::make_unique<Job>();
+    bool moved = false;
+    std::uint64_t freed = 0;
+    for (const std::uint32_t* tile : holders.order) {
+        if (live - freed <= budget)
+            break;
+        freed += CTilePool::TileBytes;
+        const auto& places = holders.of.at(tile);
+        // Brought back earlier: its record still holds the pixels.
+        std::shared_ptr<CSpilledTile> spilled;
+        for (const auto& [state, index] : places) {
+            if (!spilled)
+                spilled = state->SpilledAt(index);
+        }
+        if (spilled) {
+            for (const auto& [state, index] : places)
+                state->MoveOut(index, spilled);
+            moved = true;
+            continue;
+        }
+        const auto& [state, index] = places.front();
+        next->tiles.push_back(state->TileAt(index));
+        next->widths.push_back(state->TileWidth());
+    }
+    if (moved && !kept.empty())
+        pool.Trim(kept.front()->TileCount() * CTilePool::TileBytes);
+    if (!next->tiles.empty() && File() && !full) {
+        next->packed.resize(next->tiles.size());
+        job = std::move(next);
+        packer = std::thread([this, handed = job.get()] { Pack(*handed); });
+    }
 }
 
 void CHistoryMemory::Pack(Job& handed)
@@ -154,7 +184,9 @@ void CHistoryMemory::Pack(Job& handed)
             if (CTileCodec::Pack(handed.tiles[i].get(), nullptr, CTilePool::PixelsPerTile, handed.widths[i], packed))
                 record = file->Write(packed.data(), packed.size());
             if (!record) {
-                full = true; // the file system is full, or memory is exhausted: the rest stays
+                // The file system is full, or memory is exhausted: the rest stays.
+                bytesWhenFull = file->Bytes();
+                full = true;
                 break;
             }
             try {

@@ -43,9 +43,15 @@ public:
 
     // Moves out what was packed since the last call, then, over the budget, hands the oldest tiles
     // of `candidates` (oldest first) to the packing thread; tiles that a `kept` state holds stay.
-    // Tiles brought back earlier leave at once. False once the scratch file could not be made or
-    // filled up, with everything that did not fit left in memory.
+    // Tiles brought back earlier leave at once. False when the history is more than a picture over
+    // its budget and nothing more can leave: no scratch file could be made, or its file system is
+    // full. Everything stays in memory then; the caller decides what to give up.
     bool Enforce(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
+    // Brings `state` back into memory on a thread of its own, ahead of an undo or redo to it.
+    // Until Settle, the caller touches no state but the ones it shows.
+    void Prefetch(ImageState& state);
+    // Waits for the state being brought back; call before the history changes or is read.
+    void Settle();
     // Bytes the scratch file holds.
     std::uint64_t ScratchBytes() const { return file ? file->Bytes() : 0; }
 
@@ -61,6 +67,9 @@ private:
 
     // The scratch file, made on first need; null when none can be made.
     CScratchFile* File();
+    // Moves out the tiles of `candidates` brought back earlier and hands the oldest others to the
+    // packing thread, as many as take the history back to its budget.
+    void Start(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
     void Pack(Job& job);
     // Waits for the job and moves out the tiles it packed that still only `candidates` hold.
     void Finish(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
@@ -71,6 +80,8 @@ private:
     std::shared_ptr<CScratchFile> file;
     bool unavailable = false;
     std::atomic<bool> full{false};
+    std::atomic<std::uint64_t> bytesWhenFull{0}; // the file's bytes when it filled: room freed since lets it try again
     std::unique_ptr<Job> job;
     std::thread packer;
+    std::thread prefetcher;
 };

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "app/CAboutDlg.h"
+#include "dialogs/CEffectDlg.h"
 #include "widgets/CImageButton.h"
 
 #include <ostream>
@@ -242,6 +243,32 @@ TEST_F(MainWindowTest, EffectDialogsKeepTheirPreviewOnlyWhenConfirmed)
     EXPECT_EQ(Doc().UndoDepth(), 2u);
     EXPECT_GT(PaintsSinceLastCall(), 0);
     EXPECT_EQ(asked, (QList<EffectCommand>{EffectCommand::Gray, EffectCommand::Threshold}));
+}
+
+// With no disk for the older steps, a history over its budget gives up the oldest: said once, and a
+// preview that cost a step is still told from no preview at all.
+TEST_F(MainWindowTest, HistoryGivingUpStepsSaysSoOnceAndKeepsPreviewsApart)
+{
+    OpenPicture(WritePicture(QStringLiteral("a.png")));
+    Doc().SetHistoryBudget(0, {"/nonexistent/quorvel"}); // room for the current state and the one below
+    window->MenuAction(CMainDlg::Invert)->trigger();
+    const QImage inverted = Doc().CurrentState().ReadAll();
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("反色处理成功"));
+
+    int answer = CEffectDlg::Cancelled;
+    window->SetEffectDialogRunner([&](CMainDlg& owner, EffectCommand) {
+        owner.Canvas()->doc.ApplyGray(100); // the dialog's last preview
+        return std::optional<int>(answer);
+    });
+    window->MenuAction(CMainDlg::Gray)->trigger();
+    EXPECT_EQ(Doc().CurrentState().ReadAll(), inverted) << "the cancelled preview went";
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("磁盘空间不足,最早的几步操作已无法撤消"));
+    EXPECT_EQ(Popup().VisibleSymbol(), warningSymbol);
+
+    answer = CEffectDlg::Confirmed;
+    window->MenuAction(CMainDlg::Gray)->trigger();
+    EXPECT_EQ(Popup().MessageText(), QStringLiteral("灰度处理成功"));
+    EXPECT_EQ(Doc().UndoDepth(), 2u);
 }
 
 TEST_F(MainWindowTest, EffectCommandWithoutDialogChangesNothing)
