@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -83,12 +84,19 @@ std::optional<CScratchFile::Record> CScratchFile::Write(const std::uint8_t* data
 {
     if (size > UINT32_MAX)
         return std::nullopt;
-    const Record record{end.fetch_add(Room(size)), std::uint32_t(size)};
-    if (!WriteAll(fd, data, size, record.offset)) {
-        Punch(record); // whatever part reached the disk
+    if (size == 0)
+        return Record{};
+    Record record;
+    try {
+        record = Reserve(size);
+    } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    held += Room(size);
+    if (!WriteAll(fd, data, size, record.offset)) {
+        Release(record); // with whatever part reached the disk
+        return std::nullopt;
+    }
+    held += size;
     return record;
 }
 
@@ -108,13 +116,33 @@ bool CScratchFile::Read(const Record& record, std::uint8_t* out) const
 
 void CScratchFile::Free(const Record& record)
 {
-    Punch(record);
-    held -= Room(record.size);
+    Release(record);
+    held -= record.size;
 }
 
-void CScratchFile::Punch(const Record& record) const
+CScratchFile::Record CScratchFile::Reserve(std::size_t size)
 {
-    // Where the file system cannot punch, the room stays taken until the process ends.
-    if (record.size != 0)
-        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(record.offset), off_t(Room(record.size)));
+    std::lock_guard lock(mutex);
+    const Record record{end, std::uint32_t(size)};
+    for (std::uint64_t extent = record.offset / Extent; extent <= (record.offset + size - 1) / Extent; ++extent)
+        ++recordsIn[extent];
+    end += size;
+    return record;
+}
+
+void CScratchFile::Release(const Record& record)
+{
+    if (record.size == 0)
+        return;
+    std::lock_guard lock(mutex);
+    const std::uint64_t last = (record.offset + record.size - 1) / Extent;
+    for (std::uint64_t extent = record.offset / Extent; extent <= last; ++extent) {
+        const auto counted = recordsIn.find(extent);
+        if (--counted->second != 0)
+            continue;
+        recordsIn.erase(counted);
+        // Where the file system cannot punch, the room stays taken until the process ends. Under
+        // the lock: a record reserved in this extent afterwards is written after the punch.
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(extent * Extent), off_t(Extent));
+    }
 }

@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A file for the pixels of the history's older steps, out of memory. It has no name in any folder:
@@ -36,7 +38,7 @@ public:
     bool Read(const Record& record, std::uint8_t* out) const;
     // Gives the record's room back to the file system.
     void Free(const Record& record);
-    // Bytes of the records written and not freed, each rounded up to whole blocks.
+    // Bytes of the records written and not freed.
     std::uint64_t Bytes() const { return held.load(); }
     // The open file, for checks of who can reach it.
     int Descriptor() const { return fd; }
@@ -44,15 +46,20 @@ public:
     static std::vector<std::string> DefaultFolders();
 
 private:
-    // Records start on whole blocks, so that freeing one gives back all of its room: a block
-    // shared with a neighbour could only be punched once both were free.
-    static constexpr std::uint64_t Block = 4096;
-    static std::uint64_t Room(std::uint64_t size) { return (size + Block - 1) & ~(Block - 1); }
+    // Records lie end to end, and the file gives room back an extent at a time, once no record in
+    // it is left: punching a record alone could not give back the blocks it shares with its
+    // neighbours, and small records would fill the disk with them.
+    static constexpr std::uint64_t Extent = 256 * 1024;
 
     explicit CScratchFile(int descriptor) : fd(descriptor) {}
-    void Punch(const Record& record) const;
+    // Room for `size` bytes, counted in the extents it meets.
+    Record Reserve(std::size_t size);
+    // Uncounts the record, punching the extents it leaves empty.
+    void Release(const Record& record);
 
     const int fd;
-    std::atomic<std::uint64_t> end{0};
+    std::mutex mutex;
+    std::uint64_t end = 0;
+    std::unordered_map<std::uint64_t, std::uint32_t> recordsIn; // extent -> records meeting it
     std::atomic<std::uint64_t> held{0};
 };
