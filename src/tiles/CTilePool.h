@@ -11,7 +11,10 @@
 // a preview step (drop, apply again) reuses pages that are already mapped instead of faulting in a
 // fresh image each time.
 //
-// Thread-safe: decoding and effects may allocate tiles on worker threads.
+// Tiles are carved from 2 MiB slabs that ask for huge pages, so a new state faults its memory in
+// a few hundred times rather than tens of thousands. A trimmed tile gives its pages back to the
+// system at once (the allocator would keep them) and stays in its slab for a later Acquire.
+//
 class CTilePool
 {
 public:
@@ -28,13 +31,13 @@ public:
 
     // Bytes of tiles currently in use by states (not counting free tiles kept for reuse).
     std::size_t LiveBytes() const;
-    // Bytes of released tiles kept for reuse.
+    // Bytes of released tiles kept for reuse, in memory.
     std::size_t FreeBytes() const;
 
     // Caps the bytes in use; an Acquire beyond it fails as if memory were exhausted. 0 = no cap.
     // Lets tests exercise the out-of-memory paths deterministically.
     void SetLiveLimit(std::size_t bytes);
-    // Returns the kept free tiles to the system, all but `keepBytes` of them.
+    // Returns the memory of the kept free tiles to the system, all but `keepBytes` of them.
     void Trim(std::size_t keepBytes = 0);
 
     ~CTilePool();
@@ -42,11 +45,19 @@ public:
 private:
     CTilePool() = default;
     void Release(std::uint32_t* tile);
+    // Carves a new slab into `cold`; false when the system gives no memory.
+    bool AddSlab();
+    // Gives a free tile's pages back to the system and files it with the cold ones.
+    void Cool(std::uint32_t* tile);
 
     static constexpr std::size_t MaxFreeBytes = std::size_t(768) << 20;
+    static constexpr std::size_t SlabBytes = std::size_t(2) << 20;
+    static constexpr std::size_t TilesPerSlab = SlabBytes / TileBytes;
 
     mutable std::mutex mutex;
-    std::vector<std::uint32_t*> freeTiles;
+    std::vector<void*> slabs;
+    std::vector<std::uint32_t*> freeTiles; // in memory, newest last
+    std::vector<std::uint32_t*> cold;      // without pages until written again
     std::size_t liveTiles = 0;
     std::size_t liveLimit = 0;
 };
