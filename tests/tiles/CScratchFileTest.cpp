@@ -98,21 +98,34 @@ TEST(ScratchFile, TakesTheFirstFolderThatWorks)
     EXPECT_FALSE(CScratchFile::DefaultFolders().empty());
 }
 
+// A scratch file on a small tmpfs mounted for the test, where mounting is allowed.
+class ScratchFileOnSmallDisk : public ::testing::Test
+{
+protected:
+    ~ScratchFileOnSmallDisk() override
+    {
+        if (mounted)
+            ::umount2(place.c_str(), MNT_DETACH); // the file may still be open
+    }
+
+    std::unique_ptr<CScratchFile> Mount(const char* size)
+    {
+        mounted = dir.isValid() && ::mount("tmpfs", place.c_str(), "tmpfs", 0, size) == 0;
+        return mounted ? CScratchFile::Create({place}) : nullptr;
+    }
+
+    QTemporaryDir dir;
+    const std::string place = dir.path().toStdString();
+    bool mounted = false;
+};
+
 // On a full file system a write fails and says so; what was written stays readable, and the room
 // of what is freed can be written again.
-TEST(ScratchFile, FullFileSystemRefusesWritesAndRecoversWhenFreed)
+TEST_F(ScratchFileOnSmallDisk, FullFileSystemRefusesWritesAndRecoversWhenFreed)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string place = dir.path().toStdString();
-    if (::mount("tmpfs", place.c_str(), "tmpfs", 0, "size=1m") != 0)
+    auto file = Mount("size=1m");
+    if (!mounted)
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    struct Unmount
-    {
-        std::string place;
-        ~Unmount() { ::umount2(place.c_str(), MNT_DETACH); }
-    } unmount{place};
-    auto file = CScratchFile::Create({place});
     ASSERT_TRUE(file);
     const std::vector<std::uint8_t> chunk = Bytes(200 * 1024, 9);
     std::vector<CScratchFile::Record> records;
@@ -132,19 +145,11 @@ TEST(ScratchFile, FullFileSystemRefusesWritesAndRecoversWhenFreed)
 
 // Records of odd sizes written and freed one after another give all their room back: the disk
 // never fills with the blocks they shared.
-TEST(ScratchFile, FreedRecordsGiveBackAllTheirRoom)
+TEST_F(ScratchFileOnSmallDisk, FreedRecordsGiveBackAllTheirRoom)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string place = dir.path().toStdString();
-    if (::mount("tmpfs", place.c_str(), "tmpfs", 0, "size=256k") != 0)
+    auto file = Mount("size=256k");
+    if (!mounted)
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    struct Unmount
-    {
-        std::string place;
-        ~Unmount() { ::umount2(place.c_str(), MNT_DETACH); }
-    } unmount{place};
-    auto file = CScratchFile::Create({place});
     ASSERT_TRUE(file);
     const std::vector<std::uint8_t> chunk = Bytes(3 * 4096 + 100, 3);
     for (int i = 0; i < 400; ++i) {
