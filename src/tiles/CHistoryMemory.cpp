@@ -119,8 +119,10 @@ bool CHistoryMemory::Enforce(const std::vector<ImageState*>& candidates, const s
     CTilePool& pool = CTilePool::Shared();
     // Steps faster than the packing wait for it beyond a picture over the budget.
     const std::uint64_t slack = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
-    if (job && (job->done || pool.LiveBytes() > budget + slack))
+    if (job && job->done)
         Finish(candidates, kept);
+    else if (job && pool.LiveBytes() > budget + slack)
+        Take(candidates, kept, budget + slack);
     if (full && file && file->Bytes() < bytesWhenFull)
         full = false; // states given up freed room
     if (job || pool.LiveBytes() <= budget)
@@ -132,7 +134,7 @@ bool CHistoryMemory::Enforce(const std::vector<ImageState*>& candidates, const s
         job.reset();
     }
     if (job && pool.LiveBytes() > budget + slack)
-        Finish(candidates, kept);
+        Take(candidates, kept, budget + slack);
     return job || pool.LiveBytes() <= budget + slack || (!full && !unavailable);
 }
 
@@ -169,6 +171,7 @@ void CHistoryMemory::Start(const std::vector<ImageState*>& candidates, const std
         pool.Trim(kept.front()->TileCount() * CTilePool::TileBytes);
     if (!next->tiles.empty() && File() && !full) {
         next->packed.resize(next->tiles.size());
+        next->completed.reserve(next->tiles.size());
         job = std::move(next);
         packer = std::thread([this, handed = job.get()] { Pack(*handed); });
     }
@@ -194,30 +197,66 @@ void CHistoryMemory::Pack(Job& handed)
             } catch (const std::bad_alloc&) {
                 file->Free(*record);
             }
+            {
+                std::lock_guard lock(handed.mutex);
+                handed.completed.push_back(i); // reserved: never allocates
+            }
+            handed.changed.notify_one();
         }
     };
     // A second thread while there is much to pack: the steps that wait for it are the user's.
     RunOnTwoThreads(handed.tiles.size() >= 64, work);
-    handed.done = true;
+    {
+        std::lock_guard lock(handed.mutex);
+        handed.done = true;
+    }
+    handed.changed.notify_one();
+}
+
+void CHistoryMemory::Take(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept,
+                          std::optional<std::uint64_t> target)
+{
+    CTilePool& pool = CTilePool::Shared();
+    const std::size_t keep = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
+    std::optional<Holders> holders;
+    try {
+        holders = Gather(candidates, kept);
+    } catch (const std::bad_alloc&) {
+        // The tiles stay in memory; their records go with the job.
+    }
+    bool finished = false;
+    while (!finished) {
+        std::size_t end = 0;
+        {
+            std::unique_lock lock(job->mutex);
+            job->changed.wait(lock, [&] { return job->done || job->completed.size() > job->taken; });
+            end = job->completed.size();
+            finished = job->done;
+        }
+        // Entries below `end` were written before the lock was let go, and stay as they are.
+        for (; job->taken < end; ++job->taken) {
+            const std::size_t i = job->completed[job->taken];
+            if (holders && job->packed[i]) {
+                // A tile now shown, or gone with its states, stays or goes as it is.
+                const auto found = holders->of.find(job->tiles[i].get());
+                if (found != holders->of.end()) {
+                    for (const auto& [state, index] : found->second)
+                        state->MoveOut(index, job->packed[i]);
+                }
+            }
+            job->tiles[i].reset(); // the packing thread is done with it
+        }
+        if (target && pool.LiveBytes() <= *target)
+            break;
+    }
+    if (finished) {
+        Wait();
+        job.reset();
+    }
+    pool.Trim(keep);
 }
 
 void CHistoryMemory::Finish(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept)
 {
-    Wait();
-    try {
-        const Holders holders = Gather(candidates, kept);
-        for (std::size_t i = 0; i < job->tiles.size(); ++i) {
-            const auto found = holders.of.find(job->tiles[i].get());
-            // A tile now shown, or gone with its states, stays or goes as it is.
-            if (!job->packed[i] || found == holders.of.end())
-                continue;
-            for (const auto& [state, index] : found->second)
-                state->MoveOut(index, job->packed[i]);
-        }
-    } catch (const std::bad_alloc&) {
-        // The tiles stay in memory; their records go with the job.
-    }
-    const std::size_t keep = kept.empty() ? 0 : kept.front()->TileCount() * CTilePool::TileBytes;
-    job.reset();
-    CTilePool::Shared().Trim(keep);
+    Take(candidates, kept, std::nullopt);
 }

@@ -5,8 +5,11 @@
 #include "tiles/ImageState.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,7 +65,12 @@ private:
         std::vector<CTilePool::TilePtr> tiles;
         std::vector<int> widths;
         std::vector<std::shared_ptr<CSpilledTile>> packed; // null where the file took nothing
+        // What the packing thread finished, in order, and whether it is done; under the mutex.
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<std::size_t> completed;
         std::atomic<bool> done{false};
+        std::size_t taken = 0; // the history's: the finished entries it has moved out
     };
 
     // The scratch file, made on first need; null when none can be made.
@@ -71,6 +79,11 @@ private:
     // packing thread, as many as take the history back to its budget.
     void Start(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
     void Pack(Job& job);
+    // Moves out the tiles the job has packed that still only `candidates` hold, waiting for more
+    // until the pool's live bytes are down to `target` (without one, all of it) or the job is
+    // done; a job done goes.
+    void Take(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept,
+              std::optional<std::uint64_t> target);
     // Waits for the job and moves out the tiles it packed that still only `candidates` hold.
     void Finish(const std::vector<ImageState*>& candidates, const std::vector<const ImageState*>& kept);
     void Wait();
