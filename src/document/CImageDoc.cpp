@@ -116,11 +116,17 @@ void CImageDoc::PrefetchNext(bool undoing)
         next = redoStack.back().get();
     if (!next)
         return;
-    std::uint64_t missing = 0;
-    for (std::size_t i = 0; i < next->TileCount(); ++i)
-        missing += next->TileAt(i) == nullptr;
+    const std::uint64_t missing = TilesOut(*next);
     if (missing != 0 && CanTakeTiles(missing))
         memory.Prefetch(*next);
+}
+
+std::uint64_t CImageDoc::TilesOut(const ImageState& state)
+{
+    std::uint64_t out = 0;
+    for (std::size_t i = 0; i < state.TileCount(); ++i)
+        out += state.TileAt(i) == nullptr;
+    return out;
 }
 
 bool CImageDoc::CanTakeTiles(std::uint64_t tiles)
@@ -132,9 +138,7 @@ bool CImageDoc::CanTakeTiles(std::uint64_t tiles)
 bool CImageDoc::BringBack(ImageState& state)
 {
     memory.Settle();
-    std::uint64_t missing = 0;
-    for (std::size_t i = 0; i < state.TileCount(); ++i)
-        missing += state.TileAt(i) == nullptr;
+    const std::uint64_t missing = TilesOut(state);
     return missing == 0 || (CanTakeTiles(missing) && state.BringBack());
 }
 

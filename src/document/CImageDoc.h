@@ -141,6 +141,8 @@ private:
     void PrefetchNext(bool undoing);
     // Brings a state about to be shown back into memory; false when memory is exhausted.
     bool BringBack(ImageState& state);
+    // How many of the state's tiles are in the scratch file.
+    static std::uint64_t TilesOut(const ImageState& state);
     // Whether the system can give `tiles` more tiles (the pool's free ones count).
     static bool CanTakeTiles(std::uint64_t tiles);
     // Whether the system can give the tiles an effect on the selection writes (see CSystemMemory).
