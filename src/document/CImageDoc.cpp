@@ -92,7 +92,8 @@ void CImageDoc::KeepWithinBudget()
             SplitForBudget(older, kept);
         }
         if (dropped) {
-            stepsDropped = true;
+            if (droppedNotice == DroppedNotice::None)
+                droppedNotice = DroppedNotice::Pending;
             CTilePool::Shared().Trim(CurrentState().TileCount() * CTilePool::TileBytes);
         }
     } catch (const std::bad_alloc&) {
@@ -101,9 +102,9 @@ void CImageDoc::KeepWithinBudget()
 
 bool CImageDoc::TakeDroppedStepsNotice()
 {
-    if (!stepsDropped || droppedSaid)
+    if (droppedNotice != DroppedNotice::Pending)
         return false;
-    droppedSaid = true;
+    droppedNotice = DroppedNotice::Said;
     return true;
 }
 
@@ -249,8 +250,7 @@ void CImageDoc::Clear()
     errorText.clear();
     errorCause.clear();
     modified = false;
-    stepsDropped = false;
-    droppedSaid = false;
+    droppedNotice = DroppedNotice::None;
 }
 
 std::size_t CImageDoc::HistoryBytes() const

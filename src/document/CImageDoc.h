@@ -169,7 +169,12 @@ private:
     QString errorCause;
     CDocumentPrompts* ownerWindow = nullptr;
     bool modified = false;
-    bool stepsDropped = false;
-    bool droppedSaid = false;
+    // Whether steps were given up since the picture was opened, and whether that was said.
+    enum class DroppedNotice
+    {
+        None,
+        Pending,
+        Said
+    } droppedNotice = DroppedNotice::None;
     mutable CHistoryMemory memory; // mutable: reading the history waits for a state being brought back
 };
