@@ -10,6 +10,9 @@
 // the history over its budget, and each preview step (drop the last, apply again) is timed beside
 // a memcpy, with the page faults the process took during it.
 //
+// Last, the scratch bytes per whole-picture step against the picture's raw bytes, after effects
+// that keep the photo's detail (small colour shifts) and after inverts of the step before.
+//
 //   build-rel/bench/quorvel_bench --benchmark_filter=HistoryBeyondMemory
 #include "document/CImageDoc.h"
 
@@ -142,6 +145,8 @@ void BM_HistoryBeyondMemory(benchmark::State& state)
         state.SetIterationTime(mean);
         state.counters["effect_mean_to_memcpy"] = mean / memcpy;
         state.counters["move_median_to_memcpy"] = bench::Median(moves) / memcpy;
+        state.counters["undo_median_to_memcpy"] = bench::Median({moves.begin(), moves.begin() + Steps}) / memcpy;
+        state.counters["redo_median_to_memcpy"] = bench::Median({moves.begin() + Steps, moves.end()}) / memcpy;
         state.counters["move_slowest_to_memcpy"] = *std::max_element(moves.begin(), moves.end()) / memcpy;
         state.counters["paced_move_median_to_memcpy"] = bench::Median(paced) / memcpy;
         state.counters["paced_move_slowest_to_memcpy"] = *std::max_element(paced.begin(), paced.end()) / memcpy;
@@ -191,7 +196,43 @@ void BM_PreviewWhileSpilling(benchmark::State& state)
     state.counters["memcpy_ms"] = memcpy * 1e3;
 }
 
+void BM_ScratchPerStep(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = SavePhoto(dir);
+    const bool inverts = state.range(0) == 1;
+    constexpr int Count = 40;
+    const double pictureBytes = double(W) * H * 4;
+    for (auto _ : state) {
+        CImageDoc doc;
+        doc.SetHistoryBudget(std::uint64_t(256) << 20);
+        if (!doc.Load(path)) {
+            state.SkipWithError("the picture could not be opened");
+            return;
+        }
+        const auto start = bench::Clock::now();
+        for (int step = 0; step < Count; ++step) {
+            const int shift = step % 2 == 0 ? 3 : -3;
+            if (!(inverts ? doc.ApplyInvert() : doc.ApplyRgb(shift, -shift, shift))) {
+                state.SkipWithError("an effect failed");
+                return;
+            }
+        }
+        state.SetIterationTime(bench::Seconds(bench::Clock::now() - start) / Count);
+        // The states still in memory hold no records yet.
+        const double out = Count + 1 - double(doc.HistoryBytes()) / pictureBytes;
+        state.counters["scratch_percent_per_step"] = 100 * double(doc.ScratchBytes()) / out / pictureBytes;
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_ScratchPerStep)
+    ->ArgName("inverts")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_PreviewWhileSpilling)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BM_HistoryBeyondMemory)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
