@@ -170,9 +170,13 @@ void BM_PreviewWhileSpilling(benchmark::State& state)
         state.SkipWithError("the picture could not be opened");
         return;
     }
+    bool ready = true;
     for (int step = 0; step < 12; ++step)
-        Effect(doc, step);
-    doc.ApplyBrightness(1); // the dialog's first preview
+        ready = ready && Effect(doc, step);
+    if (!ready || !doc.ApplyBrightness(1)) { // the last: the dialog's first preview
+        state.SkipWithError("an effect failed");
+        return;
+    }
     std::vector<double> steps, copies;
     long faults = 0;
     int amount = 2;
