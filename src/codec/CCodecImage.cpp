@@ -2,6 +2,7 @@
 
 #include "codec/CAtomicFileWriter.h"
 #include "codec/CGifEncoder.h"
+#include "codec/CJpegDecoder.h"
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
@@ -110,6 +111,7 @@ bool EncodeWithQt(const QImage& picture, const char* format, int quality, QByteA
 void CCodecImage::Load(const QString& path, int format)
 {
     image = {};
+    decoded.reset();
     cause.clear();
     const char* name = FormatName(format);
     if (!name)
@@ -133,10 +135,14 @@ void CCodecImage::Load(const QString& path, int format)
         // The header alone decides whether the picture may be decoded at all, and whether the
         // memory for it is there.
         const QSize claimed = ClaimedSize(reader, file, format);
-        if (!Plausible(claimed, file.size(), format) || !CSystemMemory::CanTake(DecodingBytes(claimed))) {
+        // The JPEG decoder asks for what it needs itself, knowing the file's layout.
+        if (!Plausible(claimed, file.size(), format) ||
+            (format != Jpeg && !CSystemMemory::CanTake(DecodingBytes(claimed)))) {
             cause = TooLargeText();
             return;
         }
+        if (format == Jpeg && LoadJpeg(file))
+            return;
         image = format == Bmp ? ReadCovered(reader, file) : reader.read();
         if (image.isNull())
             cause = IncompleteText();
@@ -144,6 +150,40 @@ void CCodecImage::Load(const QString& path, int format)
         image = {};
         cause = QString::fromLocal8Bit(std::strerror(ENOMEM));
     }
+}
+
+bool CCodecImage::LoadJpeg(QFile& file)
+{
+    // Qt's reader has read the header already and goes on from where it stopped.
+    const qint64 readerAt = file.pos();
+    if (!file.seek(0))
+        return false;
+    const QByteArray bytes = file.readAll();
+    switch (CJpegDecoder::Decode(bytes, decoded)) {
+    case CJpegDecoder::Result::Decoded:
+        return true;
+    case CJpegDecoder::Result::NotTaken:
+        return file.seek(readerAt), false;
+    case CJpegDecoder::Result::Broken:
+        cause = IncompleteText();
+        return true;
+    case CJpegDecoder::Result::TooLarge:
+        cause = TooLargeText();
+        return true;
+    case CJpegDecoder::Result::NoMemory:
+        break;
+    }
+    cause = QString::fromLocal8Bit(std::strerror(ENOMEM));
+    return true;
+}
+
+const QImage& CCodecImage::Held() const
+{
+    if (decoded) {
+        image = decoded->ReadAll();
+        decoded.reset();
+    }
+    return image;
 }
 
 bool CCodecImage::OpenRegularFile(const QString& path, QFile& file)
@@ -286,6 +326,8 @@ QImage CCodecImage::WhereCovered(const QImage& first, const QImage& second)
 
 std::unique_ptr<ImageState> CCodecImage::DrawToState() const
 {
+    if (decoded)
+        return decoded->Clone();
     if (image.isNull())
         return {};
     if (image.format() == QImage::Format_RGB32)
@@ -317,11 +359,13 @@ std::unique_ptr<ImageState> CCodecImage::DrawToState() const
 
 void CCodecImage::CreateFromState(const ImageState& state)
 {
+    decoded.reset();
     image = state.ReadAll();
 }
 
 bool CCodecImage::IsGrayScale() const
 {
+    Held();
     if (image.isNull())
         return false;
     if (image.colorCount() == 0)
@@ -332,6 +376,7 @@ bool CCodecImage::IsGrayScale() const
 
 void CCodecImage::IncreaseBpp(int bits)
 {
+    Held();
     if (bits != 24 || image.isNull())
         return;
     // A failed conversion leaves nothing held, which IsValid() reports.
@@ -340,6 +385,7 @@ void CCodecImage::IncreaseBpp(int bits)
 
 void CCodecImage::DecreaseBpp(int bits, bool errorDiffusion)
 {
+    Held();
     if (bits != 8 || image.isNull())
         return;
     try {
@@ -353,7 +399,7 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
 {
     // An image lost on the way here could not get its memory.
     cause = QString::fromLocal8Bit(std::strerror(ENOMEM));
-    if (image.isNull() || !FormatName(format))
+    if (Held().isNull() || !FormatName(format))
         return false;
     try {
         QByteArray data;

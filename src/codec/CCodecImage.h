@@ -34,7 +34,7 @@ public:
     // Decodes `path` with the decoder that `format` names, whatever the file's content or name;
     // EXIF orientation applied. Success is judged by IsValid().
     void Load(const QString& path, int format);
-    bool IsValid() const { return !image.isNull(); }
+    bool IsValid() const { return !image.isNull() || decoded; }
     // Why the last Load or Save failed, for messages that name the cause: the system's error text,
     // TooLargeText() or IncompleteText(); empty after a success.
     QString FailureCause() const { return cause; }
@@ -61,7 +61,7 @@ public:
     bool Save(const QString& path, int format, CAtomicFileWriter::Mode mode = CAtomicFileWriter::Mode::Replace) const;
 
     // The held picture (for tests and callers that need the pixels).
-    const QImage& Image() const { return image; }
+    const QImage& Image() const { return Held(); }
 
 private:
     // Opens a regular file for reading (errno says why not).
@@ -79,11 +79,18 @@ private:
     // `first` as RGB32, white where it and `second`, read with other fillings, differ.
     static QImage WhereCovered(const QImage& first, const QImage& second);
 
+    // Decodes a JPEG straight into a state; false when the file is for Qt's reader instead.
+    bool LoadJpeg(QFile& file);
+    // The held picture as one image; a picture decoded into a state becomes one here.
+    const QImage& Held() const;
+
     // The held picture as the JPEG and GIF encoders take it.
     QImage JpegPicture() const;
     QImage GifPicture() const;
 
-    QImage image;
+    // A picture is held either as an image or, decoded straight into tiles, as a state.
+    mutable QImage image;
+    mutable std::unique_ptr<ImageState> decoded;
     int jpegQuality = 75;
     mutable QString cause;
 };

@@ -1,7 +1,7 @@
 #include "effects/CEffectPipeline.h"
 
 #include "selection/SelectionMasks.h"
-#include "tiles/TwoThreads.h"
+#include "tiles/ParallelWork.h"
 
 #include <algorithm>
 #include <atomic>
@@ -139,7 +139,7 @@ std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, con
 
         const std::vector<TileJob> jobs = TilesMeeting(source, area);
         Run run(source, *target, area, coverage, rule);
-        RunOnTwoThreads(jobs.size() >= ParallelTiles, [&] { run.Work(jobs); });
+        RunOnThreads(jobs.size() >= ParallelTiles ? AllCores() : 1u, [&] { run.Work(jobs); });
         return run.Failed() ? nullptr : std::move(target);
     } catch (const std::bad_alloc&) {
         return {};

@@ -3,7 +3,7 @@
 #include "tiles/CSpilledTile.h"
 #include "tiles/CSystemMemory.h"
 #include "tiles/CTileCodec.h"
-#include "tiles/TwoThreads.h"
+#include "tiles/ParallelWork.h"
 
 #include <QtGlobal>
 

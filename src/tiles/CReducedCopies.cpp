@@ -1,6 +1,6 @@
 #include "tiles/CReducedCopies.h"
 
-#include "tiles/TwoThreads.h"
+#include "tiles/ParallelWork.h"
 
 #include <algorithm>
 #include <atomic>

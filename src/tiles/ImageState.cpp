@@ -1,7 +1,7 @@
 #include "tiles/ImageState.h"
 
 #include "tiles/CSpilledTile.h"
-#include "tiles/TwoThreads.h"
+#include "tiles/ParallelWork.h"
 
 #include <algorithm>
 #include <atomic>
