@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -72,6 +74,32 @@ inline QImage PatternPhoto(int width, int height)
             row[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
     }
     return image;
+}
+
+// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 where the system does not say.
+inline double StatusBytes(const char* field)
+{
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kib = 0;
+    const std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+            kib = std::atof(line + length + 1);
+    }
+    std::fclose(status);
+    return kib * 1024;
+}
+
+// Starts the peak resident memory afresh from what is resident now (Linux's clear_refs).
+inline void ResetPeakResident()
+{
+    if (std::FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", refs);
+        std::fclose(refs);
+    }
 }
 
 } // namespace bench

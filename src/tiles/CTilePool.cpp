@@ -1,5 +1,7 @@
 #include "tiles/CTilePool.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 
 #include <sanitizer/asan_interface.h>
@@ -109,8 +111,50 @@ void CTilePool::SetLiveLimit(std::size_t bytes)
 void CTilePool::Trim(std::size_t keepBytes)
 {
     std::lock_guard lock(mutex);
+    std::vector<std::uint32_t*> cooling;
     while (!freeTiles.empty() && freeTiles.size() * TileBytes > keepBytes) {
-        Cool(freeTiles.back());
+        cooling.push_back(freeTiles.back());
         freeTiles.pop_back();
+    }
+    UnmapFreeSlabs(cooling);
+    for (std::uint32_t* tile : cooling)
+        Cool(tile);
+}
+
+void CTilePool::UnmapFreeSlabs(std::vector<std::uint32_t*>& cooling)
+{
+    // Pages given back a tile at a time split the slab's huge page, and the slab would fault in
+    // small pages ever after; a slab with no tile in use goes back to the system whole instead.
+    const auto slabOf = [](const std::uint32_t* tile) {
+        return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(tile) & ~std::uintptr_t(SlabBytes - 1));
+    };
+    std::vector<void*> idle;
+    try {
+        idle.reserve(cold.size() + cooling.size());
+    } catch (const std::bad_alloc&) {
+        return; // the tiles are given back one by one instead
+    }
+    for (const auto* list : {&cold, &cooling})
+        std::transform(list->begin(), list->end(), std::back_inserter(idle), slabOf);
+    std::sort(idle.begin(), idle.end());
+    auto kept = idle.begin();
+    for (auto run = idle.begin(); run != idle.end();) {
+        const auto end = std::find_if(run, idle.end(), [run](void* slab) { return slab != *run; });
+        if (std::size_t(end - run) == TilesPerSlab)
+            *kept++ = *run;
+        run = end;
+    }
+    idle.erase(kept, idle.end());
+    if (idle.empty())
+        return;
+    const auto unmapped = [&idle, &slabOf](const std::uint32_t* tile) {
+        return std::binary_search(idle.begin(), idle.end(), slabOf(tile));
+    };
+    std::erase_if(cold, unmapped);
+    std::erase_if(cooling, unmapped);
+    std::erase_if(slabs, [&idle](void* slab) { return std::binary_search(idle.begin(), idle.end(), slab); });
+    for (void* slab : idle) {
+        ASAN_UNPOISON_MEMORY_REGION(slab, SlabBytes); // the addresses may serve other memory next
+        ::munmap(slab, SlabBytes);
     }
 }

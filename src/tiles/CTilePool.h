@@ -12,8 +12,10 @@
 // fresh image each time.
 //
 // Tiles are carved from 2 MiB slabs that ask for huge pages, so a new state faults its memory in
-// a few hundred times rather than tens of thousands. A trimmed tile gives its pages back to the
-// system at once (the allocator would keep them) and stays in its slab for a later Acquire.
+// a few hundred times rather than tens of thousands. Trimming gives a slab none of whose tiles is
+// in use back to the system whole, so the next one faults in huge pages again; a trimmed tile of a
+// slab still in use gives its pages back (the allocator would keep them) and stays for a later
+// Acquire.
 //
 class CTilePool
 {
@@ -49,6 +51,8 @@ private:
     bool AddSlab();
     // Gives a free tile's pages back to the system and files it with the cold ones.
     void Cool(std::uint32_t* tile);
+    // Unmaps the slabs all of whose tiles are cold or in `cooling`, and forgets those tiles.
+    void UnmapFreeSlabs(std::vector<std::uint32_t*>& cooling);
 
     static constexpr std::size_t MaxFreeBytes = std::size_t(768) << 20;
     static constexpr std::size_t SlabBytes = std::size_t(2) << 20;
