@@ -6,6 +6,7 @@
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
+#include "codec/CPngEncoder.h"
 #include "tiles/CSystemMemory.h"
 #include "tiles/ImageState.h"
 
@@ -359,13 +360,22 @@ std::unique_ptr<ImageState> CCodecImage::DrawToState() const
 
 void CCodecImage::CreateFromState(const ImageState& state)
 {
-    decoded.reset();
-    image = state.ReadAll();
+    // The state's tiles are shared, not copied: the encoders read their rows from them.
+    image = {};
+    decoded = state.Clone();
 }
 
 bool CCodecImage::IsGrayScale() const
 {
-    Held();
+    if (decoded) {
+        std::vector<std::uint32_t> row(std::size_t(decoded->width()));
+        for (int y = 0; y < decoded->height(); ++y) {
+            decoded->ReadRow(y, row.data());
+            if (!std::all_of(row.begin(), row.end(), [](QRgb c) { return qIsGray(c); }))
+                return false;
+        }
+        return true;
+    }
     if (image.isNull())
         return false;
     if (image.colorCount() == 0)
@@ -399,7 +409,7 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
 {
     // An image lost on the way here could not get its memory.
     cause = QString::fromLocal8Bit(std::strerror(ENOMEM));
-    if (Held().isNull() || !FormatName(format))
+    if (!IsValid() || !FormatName(format) || (format != Png && Held().isNull()))
         return false;
     try {
         QByteArray data;
@@ -409,7 +419,7 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
             encoded = EncodeWithQt(Opaque(image), "bmp", -1, data);
             break;
         case Png:
-            encoded = EncodeWithQt(image, "png", -1, data);
+            encoded = EncodePng(data);
             break;
         case Jpeg:
             encoded = EncodeWithQt(JpegPicture(), "jpeg", jpegQuality, data);
@@ -429,6 +439,29 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+bool CCodecImage::EncodePng(QByteArray& data) const
+{
+    // A palette or translucency is for Qt's writer; grey or colour is written on every core,
+    // grey with one channel.
+    if (!decoded && (image.colorCount() > 0 || image.hasAlphaChannel()))
+        return EncodeWithQt(image, "png", -1, data);
+    const bool grey = (decoded || image.format() != QImage::Format_RGB888) && IsGrayScale();
+    const QImage& held = image;
+    const ImageState* state = decoded.get();
+    const auto rows = [state, &held](int y, std::uint32_t* row) {
+        if (state)
+            state->ReadRow(y, row);
+        else if (held.format() == QImage::Format_RGB32)
+            std::memcpy(row, held.constScanLine(y), std::size_t(held.width()) * 4);
+        else
+            for (int x = 0; x < held.width(); ++x)
+                row[x] = held.pixel(x, y);
+    };
+    const QImage standard(1, 1, QImage::Format_RGB32); // the resolution Qt's writer recorded
+    const QSize size = state ? state->size() : image.size();
+    return CPngEncoder::Encode(size, grey, rows, data, {standard.dotsPerMeterX(), standard.dotsPerMeterY()});
 }
 
 QImage CCodecImage::JpegPicture() const

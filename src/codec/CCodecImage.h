@@ -84,6 +84,9 @@ private:
     // The held picture as one image; a picture decoded into a state becomes one here.
     const QImage& Held() const;
 
+    // Encodes the held picture as PNG into `data`.
+    bool EncodePng(QByteArray& data) const;
+
     // The held picture as the JPEG and GIF encoders take it.
     QImage JpegPicture() const;
     QImage GifPicture() const;

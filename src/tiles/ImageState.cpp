@@ -193,6 +193,16 @@ QImage ImageState::ReadRegion(const QRect& region) const
     return out;
 }
 
+void ImageState::ReadRow(int y, std::uint32_t* out) const
+{
+    const int row = y / tileHeight;
+    for (int column = 0; column < columns; ++column) {
+        const int left = column * tileWidth;
+        std::memcpy(out + left, TilePixels(column, row) + std::size_t(y - row * tileHeight) * tileWidth,
+                    std::size_t(std::min(tileWidth, w - left)) * 4);
+    }
+}
+
 std::uint32_t* ImageState::DetachTile(int column, int row, bool keepPixels)
 {
     Changing(column, row);

@@ -58,6 +58,8 @@ public:
     // image when memory is exhausted or nothing of the region lies inside.
     QImage ReadRegion(const QRect& region) const;
     QImage ReadAll() const { return ReadRegion(rect()); }
+    // Copies image row `y` (0 <= y < height()) into `out`, width() pixels.
+    void ReadRow(int y, std::uint32_t* out) const;
 
     // Copies `image` into this state with its top-left pixel at `topLeft`, clipped to the state.
     // Tiles shared with other states are replaced by private copies first, so no other state
