@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     qt6-translations-l10n fonts-noto-cjk
     libgif-dev libimagequant-dev libzstd-dev
+    libjpeg62-turbo-dev libpng-dev zlib1g-dev # JPEG and PNG read and PNG written straight from the tiles
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 # the layering check among the tests
 )

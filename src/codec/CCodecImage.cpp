@@ -6,14 +6,15 @@
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
+#include "codec/CPngDecoder.h"
 #include "codec/CPngEncoder.h"
+#include "codec/PictureOverWhite.h"
 #include "tiles/CSystemMemory.h"
 #include "tiles/ImageState.h"
 
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QPainter>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,22 +41,6 @@ const char* FormatName(int format)
     default:
         return nullptr;
     }
-}
-
-// The picture painted onto white, as RGB32; shares the pixels of an RGB32 picture.
-QImage OntoWhite(const QImage& picture)
-{
-    if (!picture.hasAlphaChannel())
-        return picture.convertToFormat(QImage::Format_RGB32);
-    QImage out(picture.size(), QImage::Format_RGB32);
-    if (out.isNull())
-        return {};
-    out.fill(Qt::white);
-    {
-        QPainter painter(&out);
-        painter.drawImage(0, 0, picture);
-    }
-    return out;
 }
 
 // What a format without transparency (BMP, GIF, JPEG) shows: the picture over white.
@@ -123,28 +108,22 @@ void CCodecImage::Load(const QString& path, int format)
         return;
     }
     try {
-        // What a PNG's metadata claims is not for the decoder to allocate.
-        CPngChunkFilter filtered(file);
-        QIODevice* device = &file;
-        if (format == Png && filtered.open(QIODevice::ReadOnly))
-            device = &filtered;
-        QImageReader reader(device, name);
-        reader.setAutoDetectImageFormat(false);
-        reader.setDecideFormatFromContent(false);
-        reader.setAutoTransform(true);
-        reader.setAllocationLimit(AllocationLimitMiB);
-        // The header alone decides whether the picture may be decoded at all, and whether the
-        // memory for it is there.
-        const QSize claimed = ClaimedSize(reader, file, format);
-        // The JPEG decoder asks for what it needs itself, knowing the file's layout.
-        if (!Plausible(claimed, file.size(), format) ||
-            (format != Jpeg && !CSystemMemory::CanTake(DecodingBytes(claimed)))) {
+        // The header alone decides whether the picture may be decoded at all.
+        if (QtReader header(file, format); !Plausible(ClaimedSize(header.reader, file, format), file.size(), format)) {
             cause = TooLargeText();
             return;
         }
-        if (format == Jpeg && LoadJpeg(file))
+        // Our own decoders ask for the memory they need themselves, knowing the file's layout.
+        if (DecodeStraight(file, format))
             return;
-        image = format == Bmp ? ReadCovered(reader, file) : reader.read();
+        if (!file.seek(0))
+            return void(cause = IncompleteText());
+        QtReader qt(file, format);
+        if (!CSystemMemory::CanTake(DecodingBytes(qt.reader.size()))) {
+            cause = TooLargeText();
+            return;
+        }
+        image = format == Bmp ? ReadCovered(qt.reader, file) : qt.reader.read();
         if (image.isNull())
             cause = IncompleteText();
     } catch (const std::bad_alloc&) {
@@ -153,25 +132,44 @@ void CCodecImage::Load(const QString& path, int format)
     }
 }
 
-bool CCodecImage::LoadJpeg(QFile& file)
+CCodecImage::QtReader::QtReader(QFile& file, int format) : filtered(file)
 {
-    // Qt's reader has read the header already and goes on from where it stopped.
-    const qint64 readerAt = file.pos();
-    if (!file.seek(0))
+    // What a PNG's metadata claims is not for the decoder to allocate.
+    QIODevice* device = &file;
+    if (format == Png && filtered.open(QIODevice::ReadOnly))
+        device = &filtered;
+    reader.setDevice(device);
+    reader.setFormat(FormatName(format));
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(AllocationLimitMiB);
+}
+
+bool CCodecImage::DecodeStraight(QFile& file, int format)
+{
+    if ((format != Jpeg && format != Png) || !file.seek(0))
         return false;
-    const QByteArray bytes = file.readAll();
-    switch (CJpegDecoder::Decode(bytes, decoded)) {
-    case CJpegDecoder::Result::Decoded:
+    DecodeResult result = DecodeResult::NotTaken;
+    if (format == Jpeg) {
+        result = CJpegDecoder::Decode(file.readAll(), decoded);
+    } else {
+        CPngChunkFilter filtered(file);
+        if (filtered.open(QIODevice::ReadOnly))
+            result = CPngDecoder::Decode(filtered, decoded);
+    }
+    switch (result) {
+    case DecodeResult::Decoded:
         return true;
-    case CJpegDecoder::Result::NotTaken:
-        return file.seek(readerAt), false;
-    case CJpegDecoder::Result::Broken:
+    case DecodeResult::NotTaken:
+        return false;
+    case DecodeResult::Broken:
         cause = IncompleteText();
         return true;
-    case CJpegDecoder::Result::TooLarge:
+    case DecodeResult::TooLarge:
         cause = TooLargeText();
         return true;
-    case CJpegDecoder::Result::NoMemory:
+    case DecodeResult::NoMemory:
         break;
     }
     cause = QString::fromLocal8Bit(std::strerror(ENOMEM));

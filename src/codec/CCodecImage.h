@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codec/CAtomicFileWriter.h"
+#include "codec/CPngChunkFilter.h"
 #include "tiles/ImageState.h"
 
 #include <QImage>
@@ -9,8 +10,9 @@
 #include <cstdint>
 #include <memory>
 
+#include <QImageReader>
+
 class QFile;
-class QImageReader;
 
 // The image codec: decodes and encodes BMP, GIF, JPEG and PNG by format number. One object lives
 // for one document operation. Failures are results, never exceptions.
@@ -79,8 +81,15 @@ private:
     // `first` as RGB32, white where it and `second`, read with other fillings, differ.
     static QImage WhereCovered(const QImage& first, const QImage& second);
 
-    // Decodes a JPEG straight into a state; false when the file is for Qt's reader instead.
-    bool LoadJpeg(QFile& file);
+    // Qt's reader of a format over a file, a PNG seen through the chunk filter.
+    struct QtReader
+    {
+        QtReader(QFile& file, int format);
+        CPngChunkFilter filtered;
+        QImageReader reader;
+    };
+    // Decodes a JPEG or PNG straight into a state; false when the file is for Qt's reader instead.
+    bool DecodeStraight(QFile& file, int format);
     // The held picture as one image; a picture decoded into a state becomes one here.
     const QImage& Held() const;
 

@@ -150,16 +150,16 @@ int CJpegDecoder::ExifOrientation(QByteArrayView app1)
     return 1;
 }
 
-CJpegDecoder::Result CJpegDecoder::Decode(QByteArrayView file, std::unique_ptr<ImageState>& decoded)
+DecodeResult CJpegDecoder::Decode(QByteArrayView file, std::unique_ptr<ImageState>& decoded)
 {
     decoded.reset();
     try {
         Session s;
         if (!ReadHeader(s, file))
-            return Result::Broken;
+            return DecodeResult::Broken;
         const J_COLOR_SPACE space = s.info.jpeg_color_space;
         if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB)
-            return Result::NotTaken;
+            return DecodeResult::NotTaken;
         s.info.out_color_space = JCS_EXT_BGRX; // QImage::Format_RGB32 in memory
         const int width = int(s.info.image_width), height = int(s.info.image_height);
         const Orientation o(SavedOrientation(s.info));
@@ -169,32 +169,32 @@ CJpegDecoder::Result CJpegDecoder::Decode(QByteArrayView file, std::unique_ptr<I
             s.info.progressive_mode ? std::uint64_t(2) * width * height * std::uint64_t(s.info.num_components) : 0;
         const std::size_t storage = ImageState::StorageBytes(shown.width(), shown.height());
         if (storage == 0 || !CSystemMemory::CanTake(storage + coefficients))
-            return Result::TooLarge;
+            return DecodeResult::TooLarge;
         if (!Start(s))
-            return Result::Broken;
+            return DecodeResult::Broken;
         // Whatever the file leaves out stays white.
         decoded = ImageState::CreateFilled(shown.width(), shown.height(), 0xFFFFFFFFu);
         if (!decoded)
-            return Result::NoMemory;
+            return DecodeResult::NoMemory;
         const int bandHeight = std::min(height, o.turn ? decoded->TileWidth() : decoded->TileHeight());
         QImage band(width, bandHeight, QImage::Format_RGB32);
         std::vector<JSAMPROW> rows(std::size_t(bandHeight), nullptr);
         if (band.isNull())
-            return decoded.reset(), Result::NoMemory;
+            return decoded.reset(), DecodeResult::NoMemory;
         for (int top = 0; top < height; top += bandHeight) {
             const int count = std::min(bandHeight, height - top);
             for (int r = 0; r < count; ++r)
                 rows[std::size_t(r)] = band.scanLine(r);
             if (!ReadRows(s, rows.data(), JDIMENSION(count)))
-                return decoded.reset(), Result::Broken;
+                return decoded.reset(), DecodeResult::Broken;
             const QImage part = count == bandHeight ? band : band.copy(0, 0, width, count);
             if (!WriteBand(*decoded, part, top, height, o))
-                return decoded.reset(), Result::NoMemory;
+                return decoded.reset(), DecodeResult::NoMemory;
         }
         Finish(s);
-        return Result::Decoded;
+        return DecodeResult::Decoded;
     } catch (const std::bad_alloc&) {
         decoded.reset();
-        return Result::NoMemory;
+        return DecodeResult::NoMemory;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/DecodeResult.h"
 #include "tiles/ImageState.h"
 
 #include <QByteArrayView>
@@ -23,7 +24,7 @@ public:
 
     // Decodes `file`, the whole file in memory. A file that ends early shows what it holds and is
     // grey below, as libjpeg fills it.
-    static Result Decode(QByteArrayView file, std::unique_ptr<ImageState>& decoded);
+    static DecodeResult Decode(QByteArrayView file, std::unique_ptr<ImageState>& decoded);
 
     // The EXIF orientation (1 to 8) an APP1 segment's payload gives, or 1 when it gives none.
     static int ExifOrientation(QByteArrayView app1);

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr std::size_t Window = 32 * 1024;           // what deflate looks back over
-constexpr std::size_t BlockBytes = 1024 * 1024;     // filtered bytes per block of work
+constexpr std::size_t Window = 32 * 1024;       // what deflate looks back over
+constexpr std::size_t BlockBytes = 1024 * 1024; // filtered bytes per block of work
 
 int Paeth(int a, int b, int c)
 {
@@ -205,7 +205,8 @@ void AppendChunk(QByteArray& out, const char* type, std::initializer_list<QByteA
     out.append(type, 4);
     for (const QByteArrayView piece : pieces)
         out.append(piece);
-    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(out.constData() + start), uInt(out.size() - start))), word);
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(out.constData() + start), uInt(out.size() - start))),
+                 word);
     out.append(word, 4);
 }
 
@@ -214,7 +215,7 @@ QByteArray Header(QSize size, bool grey)
     QByteArray header(13, '\0');
     qToBigEndian(quint32(size.width()), header.data());
     qToBigEndian(quint32(size.height()), header.data() + 4);
-    header[8] = 8;                   // bits per channel
+    header[8] = 8;                  // bits per channel
     header[9] = char(grey ? 0 : 2); // grey or RGB
     return header;
 }

@@ -75,7 +75,8 @@ TEST(PngEncoder, EveryDecoderReadsBackThePicture)
 // Saving an all-grey picture writes one channel, which reads back as it was.
 TEST(PngEncoder, GreyPictureIsSavedWithOneChannel)
 {
-    const QString path = QDir::temp().filePath(QStringLiteral("quorvel-grey-%1.png").arg(QCoreApplication::applicationPid()));
+    const QString path =
+        QDir::temp().filePath(QStringLiteral("quorvel-grey-%1.png").arg(QCoreApplication::applicationPid()));
     const QImage grey = Grey(300, 200);
     ASSERT_TRUE(Holding(grey).Save(path, CCodecImage::Png));
     const QByteArray png = ReadBytes(path);

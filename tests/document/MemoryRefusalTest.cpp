@@ -72,7 +72,7 @@ TEST_F(MemoryRefusal, PreviewStepReusesTheTilesItGaveBack)
 
 TEST_F(MemoryRefusal, PictureTooLargeToHoldIsNotOpened)
 {
-    Leave(std::uint64_t(W) * H * 4 * 2); // less than decoding takes
+    Leave(std::uint64_t(W) * H * 4 / 2); // less than the picture's own pixels
     EXPECT_FALSE(doc.Load(filePath));
     EXPECT_EQ(doc.GetErrorText(), QStringLiteral("无法打开文件"));
     EXPECT_EQ(doc.GetErrorCause(), QStringLiteral("图片太大"));
