@@ -3,6 +3,7 @@
 #include "codec/CAtomicFileWriter.h"
 #include "codec/CGifEncoder.h"
 #include "codec/CJpegDecoder.h"
+#include "codec/CJpegEncoder.h"
 #include "codec/CMemoryDevice.h"
 #include "codec/CPaletteQuantizer.h"
 #include "codec/CPngChunkFilter.h"
@@ -98,6 +99,7 @@ void CCodecImage::Load(const QString& path, int format)
 {
     image = {};
     decoded.reset();
+    raised = false;
     cause.clear();
     const char* name = FormatName(format);
     if (!name)
@@ -360,6 +362,7 @@ void CCodecImage::CreateFromState(const ImageState& state)
 {
     // The state's tiles are shared, not copied: the encoders read their rows from them.
     image = {};
+    raised = false;
     decoded = state.Clone();
 }
 
@@ -384,8 +387,13 @@ bool CCodecImage::IsGrayScale() const
 
 void CCodecImage::IncreaseBpp(int bits)
 {
-    Held();
-    if (bits != 24 || image.isNull())
+    if (bits != 24)
+        return;
+    if (decoded) {
+        raised = true; // a state's pixels are 24-bit colour already; only grey is no longer chosen
+        return;
+    }
+    if (image.isNull())
         return;
     // A failed conversion leaves nothing held, which IsValid() reports.
     image = OntoWhite(image).convertToFormat(QImage::Format_RGB888);
@@ -407,7 +415,7 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
 {
     // An image lost on the way here could not get its memory.
     cause = QString::fromLocal8Bit(std::strerror(ENOMEM));
-    if (!IsValid() || !FormatName(format) || (format != Png && Held().isNull()))
+    if (!IsValid() || !FormatName(format) || (format != Png && format != Jpeg && Held().isNull()))
         return false;
     try {
         QByteArray data;
@@ -420,7 +428,7 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
             encoded = EncodePng(data);
             break;
         case Jpeg:
-            encoded = EncodeWithQt(JpegPicture(), "jpeg", jpegQuality, data);
+            encoded = EncodeJpeg(data);
             break;
         case Gif:
             encoded = CGifEncoder::Encode(GifPicture(), data);
@@ -439,27 +447,56 @@ bool CCodecImage::Save(const QString& path, int format, CAtomicFileWriter::Mode 
     }
 }
 
-bool CCodecImage::EncodePng(QByteArray& data) const
+bool CCodecImage::EncodesDirectly() const
 {
-    // A palette or translucency is for Qt's writer; grey or colour is written on every core,
-    // grey with one channel.
-    if (!decoded && (image.colorCount() > 0 || image.hasAlphaChannel()))
-        return EncodeWithQt(image, "png", -1, data);
-    const bool grey = (decoded || image.format() != QImage::Format_RGB888) && IsGrayScale();
-    const QImage& held = image;
+    // A palette or translucency is for Qt's writers.
+    return decoded || (image.colorCount() == 0 && !image.hasAlphaChannel());
+}
+
+bool CCodecImage::HeldIsGray() const
+{
+    // A picture raised to 24 bits stays colour.
+    return !raised && (decoded || image.format() != QImage::Format_RGB888) && IsGrayScale();
+}
+
+RowReader CCodecImage::HeldRows() const
+{
     const ImageState* state = decoded.get();
-    const auto rows = [state, &held](int y, std::uint32_t* row) {
+    const QImage* held = &image;
+    return [state, held](int y, std::uint32_t* row) {
         if (state)
             state->ReadRow(y, row);
-        else if (held.format() == QImage::Format_RGB32)
-            std::memcpy(row, held.constScanLine(y), std::size_t(held.width()) * 4);
+        else if (held->format() == QImage::Format_RGB32)
+            std::memcpy(row, held->constScanLine(y), std::size_t(held->width()) * 4);
         else
-            for (int x = 0; x < held.width(); ++x)
-                row[x] = held.pixel(x, y);
+            for (int x = 0; x < held->width(); ++x)
+                row[x] = held->pixel(x, y);
     };
-    const QImage standard(1, 1, QImage::Format_RGB32); // the resolution Qt's writer recorded
-    const QSize size = state ? state->size() : image.size();
-    return CPngEncoder::Encode(size, grey, rows, data, {standard.dotsPerMeterX(), standard.dotsPerMeterY()});
+}
+
+QSize CCodecImage::HeldSize() const
+{
+    return decoded ? decoded->size() : image.size();
+}
+
+QSize CCodecImage::DotsPerMeter()
+{
+    const QImage standard(1, 1, QImage::Format_RGB32); // the resolution Qt's writers record
+    return {standard.dotsPerMeterX(), standard.dotsPerMeterY()};
+}
+
+bool CCodecImage::EncodePng(QByteArray& data) const
+{
+    if (!EncodesDirectly())
+        return EncodeWithQt(image, "png", -1, data);
+    return CPngEncoder::Encode(HeldSize(), HeldIsGray(), HeldRows(), data, DotsPerMeter());
+}
+
+bool CCodecImage::EncodeJpeg(QByteArray& data) const
+{
+    if (!EncodesDirectly())
+        return EncodeWithQt(JpegPicture(), "jpeg", jpegQuality, data);
+    return CJpegEncoder::Encode(HeldSize(), HeldIsGray(), HeldRows(), jpegQuality, data, DotsPerMeter());
 }
 
 QImage CCodecImage::JpegPicture() const

@@ -2,6 +2,7 @@
 
 #include "codec/CAtomicFileWriter.h"
 #include "codec/CPngChunkFilter.h"
+#include "codec/RowReader.h"
 #include "tiles/ImageState.h"
 
 #include <QImage>
@@ -93,8 +94,16 @@ private:
     // The held picture as one image; a picture decoded into a state becomes one here.
     const QImage& Held() const;
 
-    // Encodes the held picture as PNG into `data`.
+    // Whether our own encoders take the held picture: a state, or an image without palette or alpha.
+    bool EncodesDirectly() const;
+    // Whether the held picture is written with one channel.
+    bool HeldIsGray() const;
+    RowReader HeldRows() const;
+    QSize HeldSize() const;
+    static QSize DotsPerMeter();
+    // Encode the held picture into `data`.
     bool EncodePng(QByteArray& data) const;
+    bool EncodeJpeg(QByteArray& data) const;
 
     // The held picture as the JPEG and GIF encoders take it.
     QImage JpegPicture() const;
@@ -103,6 +112,7 @@ private:
     // A picture is held either as an image or, decoded straight into tiles, as a state.
     mutable QImage image;
     mutable std::unique_ptr<ImageState> decoded;
+    bool raised = false; // raised to 24 bits while held as a state
     int jpegQuality = 75;
     mutable QString cause;
 };

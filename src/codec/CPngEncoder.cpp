@@ -38,7 +38,7 @@ std::uint64_t Distance(const std::uint8_t* row, std::size_t n)
 class Rows
 {
 public:
-    Rows(QSize size, bool asGrey, const CPngEncoder::RowReader& rowReader)
+    Rows(QSize size, bool asGrey, const RowReader& rowReader)
         : width(size.width()), bpp(asGrey ? 1 : 3), grey(asGrey), reader(rowReader)
     {
     }
@@ -110,7 +110,7 @@ private:
     int width;
     int bpp;
     bool grey;
-    const CPngEncoder::RowReader& reader;
+    const RowReader& reader;
 };
 
 // One block of rows, deflated on its own with the window of the rows before it.

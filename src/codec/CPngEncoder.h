@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QSize>
 
-#include <cstdint>
-#include <functional>
+#include "codec/RowReader.h"
 
 // Writes a PNG of 8-bit grey or 24-bit colour on every core: rows filtered as libpng filters them
 // by default, deflated in blocks that each start from the window the block before ends with, the
@@ -12,9 +11,6 @@
 class CPngEncoder
 {
 public:
-    // Fills `row` with the RGB32 pixels of picture row `y`. Called from several threads at once.
-    using RowReader = std::function<void(int y, std::uint32_t* row)>;
-
     // The zlib level, as libpng's default.
     static constexpr int Level = 6;
 
