@@ -1,15 +1,20 @@
 #include "batch/CBatchRunner.h"
 
+#include "batch/CMemoryGate.h"
 #include "codec/CAtomicFileWriter.h"
 #include "document/CImageDoc.h"
+#include "tiles/CSystemMemory.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QThread>
 
 #include <algorithm>
+#include <limits>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -41,6 +46,10 @@ int CBatchRunner::Run()
         report(QStringLiteral("无法创建输出目录 %1").arg(plan.outputDirectory));
         return 1;
     }
+    const std::optional<std::uint64_t> available = CSystemMemory::Available();
+    CMemoryGate memory(available && *available > CSystemMemory::Reserve ? *available - CSystemMemory::Reserve
+                                                                        : std::numeric_limits<std::uint64_t>::max());
+    gate = &memory;
     {
         std::vector<std::jthread> threads;
         const int workers = plan.workers > 0 ? plan.workers : std::max(1, QThread::idealThreadCount());
@@ -72,14 +81,26 @@ void CBatchRunner::Work()
             index = next++;
         }
         const BatchPlan::Job& job = plan.jobs[index];
+        const std::uint64_t need = MemoryFor(job);
+        gate->Enter(need);
         QString failure;
         try {
             failure = Process(job);
         } catch (const std::bad_alloc&) {
             failure = DocumentErrorText(DocumentError::OutOfMemory);
         }
+        gate->Leave(need);
         Finished(job, failure);
     }
+}
+
+std::uint64_t CBatchRunner::MemoryFor(const BatchPlan::Job& job)
+{
+    // The picture's state and the one an effect makes from it, the encoded file and the codecs'
+    // buffers: about ten bytes a pixel, as the header claims the pixels.
+    constexpr std::uint64_t BytesPerPixel = 10;
+    const QSize size = QImageReader(job.input).size();
+    return size.isValid() ? std::uint64_t(size.width()) * std::uint64_t(size.height()) * BytesPerPixel : 0;
 }
 
 QString CBatchRunner::Process(const BatchPlan::Job& job) const

@@ -4,10 +4,12 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
 class CImageDoc;
+class CMemoryGate;
 
 // Carries out a batch plan: every input through the steps into its output, several files at once
 // on all cores. A file that fails is reported and skipped; the others go on.
@@ -26,6 +28,8 @@ public:
 
 private:
     void Work();
+    // The memory a file's work takes at most.
+    static std::uint64_t MemoryFor(const BatchPlan::Job& job);
     // Empty when the output was written, otherwise why not.
     QString Process(const BatchPlan::Job& job) const;
     QString Write(CImageDoc& doc, const QString& output) const;
@@ -37,4 +41,5 @@ private:
     qsizetype next = 0;
     qsizetype finished = 0;
     qsizetype failed = 0;
+    CMemoryGate* gate = nullptr; // while Run runs
 };

@@ -101,7 +101,8 @@ bool CJpegEncoder::Encode(QSize size, bool grey, const RowReader& rows, int qual
         for (int y = 0; y < size.height(); ++y) {
             rows(y, pixels.data());
             if (grey)
-                std::transform(pixels.begin(), pixels.end(), plane.begin(), [](std::uint32_t p) { return (unsigned char)p; });
+                std::transform(pixels.begin(), pixels.end(), plane.begin(),
+                               [](std::uint32_t p) { return (unsigned char)p; });
             if (!WriteRow(s, grey ? plane.data() : reinterpret_cast<JSAMPROW>(pixels.data())))
                 return false;
         }

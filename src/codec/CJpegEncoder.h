@@ -13,6 +13,5 @@ public:
     // Encodes a picture of `size` whose rows `rows` gives, as grey (of the blue channel) when
     // `grey`, at `quality` (0-100), into `out`; `dotsPerMeter` gives the recorded resolution.
     // False when libjpeg fails or memory is exhausted.
-    static bool Encode(QSize size, bool grey, const RowReader& rows, int quality, QByteArray& out,
-                       QSize dotsPerMeter);
+    static bool Encode(QSize size, bool grey, const RowReader& rows, int quality, QByteArray& out, QSize dotsPerMeter);
 };

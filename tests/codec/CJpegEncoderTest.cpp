@@ -32,7 +32,9 @@ TEST(JpegEncoder, WritesWhatQtsWriterWrote)
         QImage picture;
         int quality;
         bool raised;
-    } cases[] = {{PhotoLike(700, 530), 99, true}, {Noise(33, 17), 75, true}, {Grey(300, 301), 99, false},
+    } cases[] = {{PhotoLike(700, 530), 99, true},
+                 {Noise(33, 17), 75, true},
+                 {Grey(300, 301), 99, false},
                  {Grey(64, 48), 99, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.picture.width()) + " quality " + std::to_string(c.quality));
