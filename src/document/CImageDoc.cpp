@@ -7,6 +7,10 @@
 #include <new>
 #include <unordered_set>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 CImageDoc::CImageDoc()
 {
     Clear();
@@ -14,7 +18,8 @@ CImageDoc::CImageDoc()
 
 CImageDoc::~CImageDoc()
 {
-    Clear();
+    // The pool keeps what a picture gave back for the next (the batch opens one after another).
+    Reset(false);
 }
 
 void CImageDoc::SetOwner(CDocumentPrompts* owner)
@@ -237,12 +242,25 @@ void CImageDoc::ForgetHistory()
 
 void CImageDoc::Clear()
 {
+    Reset(true);
+}
+
+void CImageDoc::Reset(bool releaseMemory)
+{
+    releaseMemory = releaseMemory && loaded;
     memory.Settle();
     typeCode = static_cast<std::uint32_t>(FileType::None);
     while (!undoStack.empty())
         undoStack.pop_back();
     while (!redoStack.empty())
         redoStack.pop_back();
+    if (releaseMemory) {
+        // A closed picture's memory goes back to the system, but for a little to start the next.
+        CTilePool::Shared().Trim(CTilePool::ReserveBytes);
+#ifdef __GLIBC__
+        malloc_trim(0); // what the decoders and the packing freed, which glibc would keep
+#endif
+    }
     loaded = false;
     width = 0;
     height = 0;

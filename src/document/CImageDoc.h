@@ -122,6 +122,8 @@ public:
 
 private:
     bool Fail(DocumentError kind);
+    // Clear(), giving the closed picture's memory back to the system when `releaseMemory`.
+    void Reset(bool releaseMemory);
     bool LoadOpened(const QString& filePath);
     // Runs codec work through the owner (off the user-interface thread in the editor).
     void RunLengthy(const QString& what, const std::function<void()>& work);

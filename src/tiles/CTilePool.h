@@ -22,6 +22,8 @@ class CTilePool
 public:
     static constexpr int PixelsPerTile = 128 * 128;
     static constexpr std::size_t TileBytes = std::size_t(PixelsPerTile) * 4;
+    // What a closed picture leaves in the pool for the next to start with.
+    static constexpr std::size_t ReserveBytes = std::size_t(16) << 20;
 
     using TilePtr = std::shared_ptr<std::uint32_t[]>;
 

@@ -3,6 +3,7 @@
 #include "support/ReadOnlyPath.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestImages.h"
+#include "tiles/CTilePool.h"
 
 #include <QDir>
 #include <QFile>
@@ -389,4 +390,24 @@ TEST_F(CImageDocFiles, CodecWorkRunsThroughTheOwnerWhileTheOldPictureStays)
     ASSERT_TRUE(doc.Load(bmpPath));
     EXPECT_EQ(doc.GetPath(), bmpPath);
     EXPECT_EQ(prompts.lengthyWork.size(), 3);
+}
+
+// Closing a picture, or opening the next, gives its steps' memory back but for a small reserve;
+// a document that ends with its picture keeps it for the next (as the batch does).
+TEST_F(CImageDocFiles, ClosingGivesThePicturesMemoryBack)
+{
+    const QString path = WriteWithQt(MakePhotoLike(1600, 1200), Path("large.png"), "png"); // 8 MB a step
+    CImageDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(doc.ApplyInvert());
+    const std::size_t steps = CTilePool::Shared().LiveBytes();
+    doc.Clear();
+    EXPECT_LE(CTilePool::Shared().FreeBytes(), CTilePool::ReserveBytes);
+    ASSERT_TRUE(doc.Load(path));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(doc.ApplyInvert());
+    EXPECT_TRUE(doc.Load(path));
+    EXPECT_LE(CTilePool::Shared().FreeBytes(), CTilePool::ReserveBytes);
+    EXPECT_LT(CTilePool::Shared().LiveBytes(), steps);
 }
