@@ -154,7 +154,10 @@ bool CCodecImage::DecodeStraight(QFile& file, int format)
         return false;
     DecodeResult result = DecodeResult::NotTaken;
     if (format == Jpeg) {
-        result = CJpegDecoder::Decode(file.readAll(), decoded);
+        // The JPEG decoder takes the file whole; a file of any length may claim a small picture.
+        result = CSystemMemory::CanTake(std::uint64_t(std::max<qint64>(0, file.size())))
+                     ? CJpegDecoder::Decode(file.readAll(), decoded)
+                     : DecodeResult::TooLarge;
     } else {
         CPngChunkFilter filtered(file);
         if (filtered.open(QIODevice::ReadOnly))

@@ -1,4 +1,5 @@
 #include "codec/CJpegDecoder.h"
+#include "tiles/CSystemMemory.h"
 
 #include "CodecTestSupport.h"
 
@@ -78,6 +79,30 @@ TEST(JpegDecoder, DamagedExifGivesAnOrientation)
         qToBigEndian(offset, far.data() + 10);
         EXPECT_EQ(CJpegDecoder::ExifOrientation(far), 1);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A small picture with a long tail is refused before the file is read into memory it would not fit.
+TEST(JpegDecoder, FileLargerThanTheMemoryLeftIsRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tail.jpg"));
+    ASSERT_TRUE(QImageWriter(path, "jpeg").write(PhotoLike(40, 30)));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(8 << 20, '\0'));
+    }
+    CSystemMemory::PretendAvailable(CSystemMemory::Reserve + (1 << 20));
+    CCodecImage codec;
+    codec.Load(path, CCodecImage::Jpeg);
+    CSystemMemory::PretendAvailable(std::nullopt);
+    EXPECT_FALSE(codec.IsValid());
+    EXPECT_EQ(codec.FailureCause(), CCodecImage::TooLargeText());
+    EXPECT_FALSE(Opened(path, CCodecImage::Jpeg).isNull()) << "with the memory there, it opens";
 }
 
 } // namespace
