@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,35 @@ TEST(PngEncoder, GreyPictureIsSavedWithOneChannel)
     ASSERT_GT(png.size(), 26);
     EXPECT_EQ(png[25], 0) << "colour type";
     EXPECT_EQ(ReadByQt(png), grey);
+}
+
+} // namespace
+
+namespace {
+
+// Pillow reads the joined stream too, where it is installed.
+TEST(PngEncoder, PillowReadsBackThePicture)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import PIL")});
+    if (!probe.waitForFinished() || probe.exitCode() != 0)
+        GTEST_SKIP() << "no Pillow (python3-pil) for /usr/bin/python3";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("noise.png"));
+    const QImage picture = Noise(1500, 900, 5);
+    ASSERT_TRUE(WriteBytes(path, Encoded(picture, false)));
+    QProcess pillow;
+    pillow.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys; from PIL import Image; "
+                                 "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGB').tobytes())"),
+                  path});
+    ASSERT_TRUE(pillow.waitForFinished(60000));
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    QByteArray expected;
+    for (int y = 0; y < rgb.height(); ++y)
+        expected.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), rgb.width() * 3);
+    EXPECT_TRUE(pillow.readAllStandardOutput() == expected);
 }
 
 } // namespace
