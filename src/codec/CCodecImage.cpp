@@ -111,7 +111,12 @@ void CCodecImage::Load(const QString& path, int format)
     }
     try {
         // The header alone decides whether the picture may be decoded at all.
-        if (QtReader header(file, format); !Plausible(ClaimedSize(header.reader, file, format), file.size(), format)) {
+        QSize claimed;
+        {
+            QtReader header(file, format);
+            claimed = ClaimedSize(header.reader, file, format);
+        }
+        if (!Plausible(claimed, file.size(), format)) {
             cause = TooLargeText();
             return;
         }
@@ -121,7 +126,7 @@ void CCodecImage::Load(const QString& path, int format)
         if (!file.seek(0))
             return void(cause = IncompleteText());
         QtReader qt(file, format);
-        if (!CSystemMemory::CanTake(DecodingBytes(qt.reader.size()))) {
+        if (!CSystemMemory::CanTake(DecodingBytes(claimed))) {
             cause = TooLargeText();
             return;
         }
