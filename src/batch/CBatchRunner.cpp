@@ -109,6 +109,7 @@ QString CBatchRunner::Process(const BatchPlan::Job& job) const
     if (!plan.overwrite && QFileInfo::exists(job.output))
         return ExistingOutputText();
     CImageDoc doc;
+    doc.KeepNoHistory();
     if (!doc.Load(job.input))
         return Described(doc);
     for (const BatchStep& step : plan.steps) {

@@ -66,6 +66,9 @@ public:
     // Keeps only the current state: the states below it and the redo stack go, and with them
     // every tile only they held. For a chain of steps that nobody will undo.
     void ForgetHistory();
+    // From now on effects change the current state itself and keep no step to undo, so a picture
+    // never takes the memory of two: for a document nobody shows or undoes (the batch).
+    void KeepNoHistory() { keepsHistory = false; }
 
     std::size_t UndoDepth() const { return undoStack.size(); }
     std::size_t RedoDepth() const { return redoStack.size(); }
@@ -161,6 +164,7 @@ private:
 
     std::uint32_t typeCode = static_cast<std::uint32_t>(FileType::None);
     std::vector<std::unique_ptr<ImageState>> undoStack;
+    bool keepsHistory = true;
     std::vector<std::unique_ptr<ImageState>> redoStack;
     QString path;
     bool loaded = false;

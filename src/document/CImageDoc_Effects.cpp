@@ -22,8 +22,15 @@ bool CImageDoc::ApplyEffect(const CEffectPipeline::SpanRule& rule)
         return Fail(DocumentError::EffectWithoutPicture);
     if (selection.kind == SelectionKind::None)
         selection.bounds = {0, 0, std::int32_t(width), std::int32_t(height)};
-    if (!HasMemoryForEffect())
+    if (keepsHistory && !HasMemoryForEffect())
         return Fail(DocumentError::OutOfMemory);
+    if (!keepsHistory) {
+        ForgetHistory(); // its one state's tiles are its own: rewritten where they lie, none taken
+        if (!CEffectPipeline::ApplyInPlace(*undoStack.back(), selection, rule))
+            return Fail(DocumentError::OutOfMemory);
+        modified = true;
+        return true;
+    }
     // Not measured by the depth: making room may give up the oldest step.
     if (!Append(CEffectPipeline::Apply(CurrentState(), selection, rule)))
         return Fail(DocumentError::OutOfMemory);

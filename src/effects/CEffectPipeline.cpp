@@ -61,10 +61,11 @@ private:
         const QRect part = tileRect.intersected(area);
         // A tile the effect rewrites completely needs no copy of its old pixels.
         const bool whole = part == tileRect && coverage.isNull();
+        // Taken first: in place, a tile other states share is replaced, and they keep the old one.
+        const std::uint32_t* in = source.TilePixels(job.column, job.row);
         std::uint32_t* out = target.DetachTile(job.column, job.row, !whole);
         if (!out)
             return false;
-        const std::uint32_t* in = source.TilePixels(job.column, job.row);
         const int offset = part.left() - tileRect.left();
         for (int y = part.top(); y <= part.bottom(); ++y) {
             const std::size_t at = std::size_t(y - tileRect.top()) * source.TileWidth() + offset;
@@ -121,27 +122,40 @@ QRect CEffectPipeline::ProcessingRect(const CSelection& selection, QSize image)
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 
+bool CEffectPipeline::Process(const ImageState& source, ImageState& target, const CSelection& selection,
+                              const SpanRule& rule)
+{
+    const QRect area = ProcessingRect(selection, source.size());
+    if (!rule || area.isEmpty() || !KnownKind(selection.kind))
+        return true; // nothing is selected: no pixel changes
+    QImage coverage;
+    if (ShapeNeedsMask(selection.kind)) {
+        coverage = SelectionMasks::Coverage(selection, area);
+        if (coverage.isNull())
+            return false;
+    }
+    const std::vector<TileJob> jobs = TilesMeeting(source, area);
+    Run run(source, target, area, coverage, rule);
+    RunOnThreads(jobs.size() >= ParallelTiles ? AllCores() : 1u, [&] { run.Work(jobs); });
+    return !run.Failed();
+}
+
 std::unique_ptr<ImageState> CEffectPipeline::Apply(const ImageState& source, const CSelection& selection,
                                                    const SpanRule& rule)
 {
     try {
         std::unique_ptr<ImageState> target = source.Clone();
-        const QRect area = ProcessingRect(selection, source.size());
-        if (!target || !rule || area.isEmpty() || !KnownKind(selection.kind))
-            return target; // nothing is selected: the new state equals the old one
-
-        QImage coverage;
-        if (ShapeNeedsMask(selection.kind)) {
-            coverage = SelectionMasks::Coverage(selection, area);
-            if (coverage.isNull())
-                return {};
-        }
-
-        const std::vector<TileJob> jobs = TilesMeeting(source, area);
-        Run run(source, *target, area, coverage, rule);
-        RunOnThreads(jobs.size() >= ParallelTiles ? AllCores() : 1u, [&] { run.Work(jobs); });
-        return run.Failed() ? nullptr : std::move(target);
+        return target && Process(source, *target, selection, rule) ? std::move(target) : nullptr;
     } catch (const std::bad_alloc&) {
         return {};
+    }
+}
+
+bool CEffectPipeline::ApplyInPlace(ImageState& state, const CSelection& selection, const SpanRule& rule)
+{
+    try {
+        return Process(state, state, selection, rule);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }

@@ -31,4 +31,14 @@ public:
     // state then shares every tile with `source`.
     static std::unique_ptr<ImageState> Apply(const ImageState& source, const CSelection& selection,
                                              const SpanRule& rule);
+    // Applies the rule to `state` itself, for work that keeps no history and shows nothing: a tile
+    // no other state shares is rewritten where it lies, so no second picture is taken. False when
+    // memory is exhausted, with the tiles done so far changed. Every rule reads a pixel before it
+    // writes it, so reading and writing the same pixels is sound.
+    static bool ApplyInPlace(ImageState& state, const CSelection& selection, const SpanRule& rule);
+
+private:
+    // Writes into `target` what the rule makes of `source` (they may be one state).
+    static bool Process(const ImageState& source, ImageState& target, const CSelection& selection,
+                        const SpanRule& rule);
 };

@@ -3,6 +3,7 @@
 #include "support/ReferenceEffects.h"
 
 #include "document/CImageDoc.h"
+#include "effects/CEffectPipeline.h"
 #include "support/PhotoDocumentTest.h"
 #include "support/QtPrinters.h"
 #include "tiles/CTilePool.h"
@@ -245,6 +246,49 @@ TEST_F(EffectPipeline, PreviewStepGivesTheSamePictureAgain)
             EXPECT_EQ(Picture(), first);
         }
     }
+}
+
+// A document that keeps no history changes its one state where it lies: the same pictures as one
+// that keeps every step, for every effect and shape, and no tile taken beyond the picture's own.
+TEST_F(EffectPipeline, WithoutHistoryEffectsChangeThePictureInPlace)
+{
+    CImageDoc inPlace;
+    inPlace.KeepNoHistory();
+    ASSERT_TRUE(inPlace.Load(dir.filePath(QStringLiteral("picture.png"))));
+    const std::vector<Shape> shapes = {Shape{},
+                                       {SelectionKind::Ellipse, {QPoint(20, 10), QPoint(250, 180)}},
+                                       {SelectionKind::Rectangle, {QPoint(130, 0), QPoint(300, 200)}}};
+    for (const Shape& shape : shapes) {
+        for (const Effect& e : EveryEffect()) {
+            SCOPED_TRACE(Describe(shape) + " " + Describe(e));
+            Select(doc.selection, shape);
+            Select(inPlace.selection, shape);
+            ASSERT_TRUE(ApplyTo(doc, e));
+            const std::size_t live = CTilePool::Shared().LiveBytes();
+            ASSERT_TRUE(ApplyTo(inPlace, e));
+            EXPECT_EQ(CTilePool::Shared().LiveBytes(), live);
+            EXPECT_EQ(inPlace.UndoDepth(), 1u);
+            EXPECT_EQ(inPlace.CurrentState().ReadAll(), Picture());
+        }
+    }
+}
+
+// A state whose tiles another state shares is changed without changing the other.
+TEST_F(EffectPipeline, InPlaceLeavesTheStatesThatShareItsTiles)
+{
+    const std::unique_ptr<ImageState> copy = doc.CurrentState().Clone();
+    ASSERT_TRUE(copy);
+    CSelection selection;
+    selection.kind = SelectionKind::Ellipse;
+    selection.AddPoint({10, 10});
+    selection.AddPoint({290, 190});
+    const auto invert = [](const std::uint32_t* src, std::uint32_t* dst, int n, int, int) {
+        std::transform(src, src + n, dst, [](std::uint32_t p) { return p ^ 0x00FFFFFFu; });
+    };
+    const std::unique_ptr<ImageState> expected = CEffectPipeline::Apply(*copy, selection, invert);
+    ASSERT_TRUE(CEffectPipeline::ApplyInPlace(*copy, selection, invert));
+    EXPECT_EQ(copy->ReadAll(), expected->ReadAll());
+    EXPECT_EQ(Picture(), original.convertToFormat(QImage::Format_RGB32));
 }
 
 // Documents of shapes far from square: what effects make of them, against the whole-image model.
