@@ -96,9 +96,9 @@ void CBatchRunner::Work()
 
 std::uint64_t CBatchRunner::MemoryFor(const BatchPlan::Job& job)
 {
-    // The picture's state and the one an effect makes from it, the encoded file and the codecs'
-    // buffers: about ten bytes a pixel, as the header claims the pixels.
-    constexpr std::uint64_t BytesPerPixel = 10;
+    // The picture's one state (the steps change it in place), the file read and the one written,
+    // and the codecs' buffers: about six bytes a pixel, as the header claims the pixels.
+    constexpr std::uint64_t BytesPerPixel = 6;
     const QSize size = QImageReader(job.input).size();
     return size.isValid() ? std::uint64_t(size.width()) * std::uint64_t(size.height()) * BytesPerPixel : 0;
 }
